@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Trovan and starts it.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/scripts/install-deps.sh"
+cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$top/build"
+exec "$top/build/trovan"
