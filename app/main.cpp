@@ -9,6 +9,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Trovan"));
     QApplication::setApplicationVersion(QStringLiteral("1.01"));
     Fonts::installSubstitutes();
+    QApplication::setFont(Fonts::sansSerif(8.25));
 
     Trovan window;
     window.Form_Load();

@@ -12,10 +12,16 @@
 
 namespace {
 
-// Every change of a folder's entries sets its modification time to now. A folder modified
-// within the last moments may change again without its stamp moving, so its listing is not
-// kept; an older stamp moves with any change.
+// Every change of a folder's entries sets its modification time to now, so an older stamp
+// moves with any change; a recent one may not.
 constexpr time_t RecentSeconds = 2;
+constexpr qint64 MomentMs = 100;
+
+qint64 nowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -72,15 +78,13 @@ std::shared_ptr<const FolderListing> FolderCache::listing(const QString& path) {
 
     forgetAllBut(path);
     auto found = m_entries.find(path);
-    if (found != m_entries.end() && found->second.stamp == stamp)
+    if (found != m_entries.end() && found->second.stamp == stamp &&
+        (!found->second.recentlyModified || nowMs() - found->second.readAtMs < MomentMs))
         return found->second.listing;
 
     std::shared_ptr<const FolderListing> fresh = read(path);
     ++m_readCount;
-    if (isRecent(stamp.modified))
-        m_entries.erase(path);
-    else
-        m_entries[path] = Entry{stamp, fresh};
+    m_entries[path] = Entry{stamp, fresh, isRecent(stamp.modified), nowMs()};
     return fresh;
 }
 

@@ -4,7 +4,9 @@
 // calls (readdir with the entry type; a stat only where the type is unknown or a link must be
 // resolved), and the listing is shared by both lists. A listing is kept while its folder is the
 // current folder or one of its ancestors, and is used again only while the folder's own
-// time stamps show no change: returning to a parent after a subfolder costs one stat.
+// time stamps show no change: returning to a parent after a subfolder costs one stat. A folder
+// modified in the last moments may change again without its stamp moving; its listing serves
+// only the lists that ask within a moment of the read, as a read made that moment earlier would.
 
 #include <QHash>
 #include <QString>
@@ -49,6 +51,8 @@ private:
     struct Entry {
         Stamp stamp;
         std::shared_ptr<const FolderListing> listing;
+        bool recentlyModified = false; // then kept only for a moment, see listing()
+        qint64 readAtMs = 0;
     };
 
     std::shared_ptr<FolderListing> read(const QString& path) const;

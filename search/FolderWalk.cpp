@@ -43,6 +43,10 @@ bool Trovan::WalkFolder(const QString& folder, const QString& returnPath) {
         return true;
 
     try {
+        // Anything may have happened during the yield: the lists are read again where the
+        // folder changed, so that nothing that went away meanwhile is listed.
+        dirList->setPath(folder);
+        filList->setPath(folder);
         if (walkSubfolders(folder))
             return true;
         listFolder();

@@ -12,6 +12,7 @@
     int main(int argc, char** argv) {                                                          \
         QApplication application(argc, argv);                                                  \
         Fonts::installSubstitutes();                                                           \
+        QApplication::setFont(Fonts::sansSerif(8.25));                                         \
         TestClass test;                                                                        \
         return QTest::qExec(&test, argc, argv);                                                \
     }

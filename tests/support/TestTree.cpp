@@ -10,6 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+// Made with the names' own bytes: Qt's own calls would change a name that is not UTF-8.
+void makePath(const QString& path) {
+    const QByteArray bytes = FileNames::encode(path);
+    for (qsizetype slash = bytes.indexOf('/', 1); slash > 0; slash = bytes.indexOf('/', slash + 1))
+        mkdir(bytes.left(slash).constData(), 0755);
+    mkdir(bytes.constData(), 0755);
+}
+} // namespace
+
 TestTree::TestTree() : m_root(QFileInfo(m_dir.path()).canonicalFilePath()) {}
 
 QString TestTree::path(const QString& relative) const {
@@ -18,7 +28,7 @@ QString TestTree::path(const QString& relative) const {
 
 QString TestTree::file(const QString& relative, const QByteArray& content) const {
     const QString full = path(relative);
-    QDir().mkpath(QFileInfo(full).path());
+    makePath(full.left(full.lastIndexOf(u'/')));
     const QByteArray name = FileNames::encode(full);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd >= 0) {
@@ -31,13 +41,13 @@ QString TestTree::file(const QString& relative, const QByteArray& content) const
 
 QString TestTree::folder(const QString& relative) const {
     const QString full = path(relative);
-    QDir().mkpath(full);
+    makePath(full);
     return full;
 }
 
 QString TestTree::link(const QString& relative, const QString& target) const {
     const QString full = path(relative);
-    QDir().mkpath(QFileInfo(full).path());
+    makePath(full.left(full.lastIndexOf(u'/')));
     if (symlink(FileNames::encode(target).constData(), FileNames::encode(full).constData()) != 0)
         qWarning("symlink failed");
     return full;

@@ -18,7 +18,7 @@ TestWindow::~TestWindow() {
 }
 
 QStringList TestWindow::search(const QString& folder, const QString& pattern, Options options) {
-    if (m_window->cmdSearch->Caption() != QLatin1String("&Sök"))
+    if (m_window->cmdSearch->Caption() != QStringLiteral("&Sök"))
         m_window->cmdSearch_Click(); // "&Ny sökning" first
     m_window->dirList->setPath(folder);
     m_window->txtSearchSpec->setTextValue(pattern);
