@@ -14,5 +14,7 @@ int FakeDesktop::messageBox(const QString& prompt, int style, const QString& tit
 }
 
 void FakeDesktop::shellOpen(const QString& file, const QString& workingFolder) {
+    if (openFails)
+        throw *openFails;
     opened.push_back({file, workingFolder});
 }

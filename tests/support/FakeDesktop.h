@@ -5,10 +5,12 @@
 // of leaving the test process.
 
 #include "platform/Desktop.h"
+#include "platform/RuntimeError.h"
 
 #include <QString>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class FakeDesktop : public Desktop {
@@ -35,6 +37,8 @@ public:
     int ends = 0;
     // Answers for Yes/No boxes, taken in order; No when none is left.
     std::deque<int> answers;
+    // An error that opening a file raises on the way, when set.
+    std::optional<RuntimeError> openFails;
     // Runs while a box is "open", as the user could act then; may be empty.
     std::function<void(const Box&)> whileOpen;
 };
