@@ -14,11 +14,17 @@ void Trovan::DrvList_Change() {
     }
 }
 
-void Trovan::DirList_Change() { filList->setPath(dirList->Path()); }
+void Trovan::DirList_Change() {
+    filList->setPath(dirList->Path());
+}
 
-void Trovan::DirList_LostFocus() { dirList->setPath(dirList->List(dirList->ListIndex())); }
+void Trovan::DirList_LostFocus() {
+    dirList->setPath(dirList->List(dirList->ListIndex()));
+}
 
-void Trovan::txtSearchSpec_Change() { filList->setPattern(txtSearchSpec->Text()); }
+void Trovan::txtSearchSpec_Change() {
+    filList->setPattern(txtSearchSpec->Text());
+}
 
 void Trovan::txtSearchSpec_GotFocus() {
     txtSearchSpec->setSelStart(0);

@@ -56,7 +56,8 @@ void Trovan::createControls() {
     Command2->setCaption(Command2Caption);
     Command1 = placed<CommandButton>(Picture2, TrovanLayout::Command1);
     Command1->setCaption(Command1Caption);
-    lstFoundFiles = placed<ListBox>(Picture2, TrovanLayout::lstFoundFiles, ListBox::Selection::Extended);
+    lstFoundFiles =
+        placed<ListBox>(Picture2, TrovanLayout::lstFoundFiles, ListBox::Selection::Extended);
     lblCount = placed<Label>(Picture2, TrovanLayout::lblCount);
     lblCount->setCaption(lblCountCaption);
     lblCount->setBackColor(systemWindow);
@@ -124,8 +125,8 @@ void Trovan::createControls() {
 
     // Tab order by TabIndex; the folder list comes before the drive list.
     const std::initializer_list<QWidget*> tabOrder = {
-        cmdSearch, cmdExit, dirList, drvList, lstFoundFiles, Command1, Command2,
-        Command3,  Check1,  txtSearchSpec, chkmapp, chksubmapp, cmdopenfil, chkextension};
+        cmdSearch, cmdExit, dirList,       drvList, lstFoundFiles, Command1,   Command2,
+        Command3,  Check1,  txtSearchSpec, chkmapp, chksubmapp,    cmdopenfil, chkextension};
     QWidget* previous = nullptr;
     for (QWidget* control : tabOrder) {
         if (previous)

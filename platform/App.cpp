@@ -14,18 +14,28 @@ QString Path() {
     return testingPath.isEmpty() ? QCoreApplication::applicationDirPath() : testingPath;
 }
 
-void setPathForTesting(const QString& folder) { testingPath = folder; }
+void setPathForTesting(const QString& folder) {
+    testingPath = folder;
+}
 
-int Major() { return TROVAN_VERSION_MAJOR; }
-int Minor() { return TROVAN_VERSION_MINOR; }
+int Major() {
+    return TROVAN_VERSION_MAJOR;
+}
+int Minor() {
+    return TROVAN_VERSION_MINOR;
+}
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 } // namespace App
 
 namespace Screen {
 
-int MousePointer() { return pointer; }
+int MousePointer() {
+    return pointer;
+}
 
 void setMousePointer(int newPointer) {
     if (newPointer == pointer)

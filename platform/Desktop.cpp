@@ -11,7 +11,9 @@ Desktop& Desktop::current() {
     return installed ? *installed : system;
 }
 
-void Desktop::install(Desktop* desktop) { installed = desktop; }
+void Desktop::install(Desktop* desktop) {
+    installed = desktop;
+}
 
 int MsgBox(const QString& prompt, int style, const QString& title) {
     return Desktop::current().messageBox(prompt, style, title);
@@ -21,4 +23,6 @@ void ShellExecute(const QString& file, const QString& workingFolder) {
     Desktop::current().shellOpen(file, workingFolder);
 }
 
-void End() { Desktop::current().endProgram(); }
+void End() {
+    Desktop::current().endProgram();
+}

@@ -43,8 +43,8 @@ void open(int number, const QString& path, int flags, const char* mode) {
     if (c.file)
         throw RuntimeError(ErrorNumber::FileAlreadyOpen,
                            RuntimeError::describe(ErrorNumber::FileAlreadyOpen));
-    const int fd = ::open(FileNames::encode(path).constData(), flags | O_NONBLOCK | O_CLOEXEC,
-                          0666);
+    const int fd =
+        ::open(FileNames::encode(path).constData(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         throw RuntimeError::fromErrno(errno == ENXIO ? EACCES : errno, path);
     struct stat info {};
@@ -118,6 +118,8 @@ void Close(int number) {
         throw RuntimeError::fromErrno(failed ? EIO : closeErrno, c.path);
 }
 
-bool IsOpen(int number) { return channel(number).file != nullptr; }
+bool IsOpen(int number) {
+    return channel(number).file != nullptr;
+}
 
 } // namespace FileChannel

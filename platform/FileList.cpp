@@ -22,7 +22,9 @@ void FileList::setPattern(const QString& pattern) {
     m_matchingValid = false;
 }
 
-int FileList::ListCount() const { return int(matching().size()); }
+int FileList::ListCount() const {
+    return int(matching().size());
+}
 
 QString FileList::List(int index) const {
     const std::vector<QString>& files = matching();

@@ -19,8 +19,8 @@ public:
 
 private:
     struct Glob {
-        std::u16string folded;            // the glob, case-folded
-        std::u16string withoutDotStar;    // for "x.*": "x", matched against names without a dot
+        std::u16string folded;         // the glob, case-folded
+        std::u16string withoutDotStar; // for "x.*": "x", matched against names without a dot
         bool endsInDotStar = false;
     };
     static bool globMatches(const std::u16string& glob, QStringView name);

@@ -49,9 +49,8 @@ FolderCache& FolderCache::shared() {
 
 bool FolderCache::Stamp::operator==(const Stamp& other) const {
     return device == other.device && inode == other.inode &&
-           modified.tv_sec == other.modified.tv_sec &&
-           modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec &&
-           changed.tv_nsec == other.changed.tv_nsec;
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
 }
 
 QString FolderCache::join(const QString& folder, const QString& name) {

@@ -63,15 +63,17 @@ public:
                               ? index.row()
                               : int(m_list.m_ancestors.size()) + 1;
         switch (role) {
-        case Qt::DisplayRole: return shownName(m_list.List(listIndex));
+        case Qt::DisplayRole:
+            return shownName(m_list.List(listIndex));
         case Qt::DecorationRole: {
             const QStyle* style = QApplication::style();
             if (listIndex < 0)
                 return style->standardIcon(QStyle::SP_DirOpenIcon);
             return style->standardIcon(m_list.IsLink(listIndex) ? QStyle::SP_DirLinkIcon
-                                                                 : QStyle::SP_DirClosedIcon);
+                                                                : QStyle::SP_DirClosedIcon);
         }
-        case DepthRole: return depth;
+        case DepthRole:
+            return depth;
         }
         return {};
     }
@@ -89,7 +91,8 @@ FolderList::FolderList(QWidget* container)
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListView::doubleClicked, this, [this] { Events::raise([this] { openHighlighted(); }); });
+    connect(this, &QListView::doubleClicked, this,
+            [this] { Events::raise([this] { openHighlighted(); }); });
     try {
         setPath(QDir::currentPath());
     } catch (const RuntimeError&) {
@@ -130,8 +133,9 @@ void FolderList::setPath(const QString& pathOrDrive) {
 
 QString FolderList::List(int index) const {
     if (index >= 0)
-        return index < ListCount() ? FolderCache::join(m_path, m_listing->subfolders[size_t(index)].name)
-                                   : QString();
+        return index < ListCount()
+                   ? FolderCache::join(m_path, m_listing->subfolders[size_t(index)].name)
+                   : QString();
     if (index == -1)
         return m_path;
     const qsizetype ancestor = m_ancestors.size() + 1 + index;
@@ -149,11 +153,12 @@ int FolderList::ListIndex() const {
 
 void FolderList::setListIndex(int index) {
     const int row = int(m_ancestors.size()) + 1 + index;
-    selectionModel()->setCurrentIndex(m_model->index(row),
-                                      QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
 }
 
-void FolderList::openHighlighted() { setPath(List(ListIndex())); }
+void FolderList::openHighlighted() {
+    setPath(List(ListIndex()));
+}
 
 void FolderList::focusOutEvent(QFocusEvent* event) {
     QListView::focusOutEvent(event);

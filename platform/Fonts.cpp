@@ -26,6 +26,8 @@ QFont sansSerif(double points, bool bold) {
     return sized(QStringLiteral("MS Sans Serif"), points, bold);
 }
 
-QFont arial(double points) { return sized(QStringLiteral("Arial"), points, false); }
+QFont arial(double points) {
+    return sized(QStringLiteral("Arial"), points, false);
+}
 
 } // namespace Fonts

@@ -16,9 +16,13 @@ Form::Form(Frame frame, int clientWidthTwips, int clientHeightTwips) : QDialog(n
     setSizeGripEnabled(false);
 }
 
-int Form::ScaleWidth() const { return Twips::fromPixels(width()); }
+int Form::ScaleWidth() const {
+    return Twips::fromPixels(width());
+}
 
-void Form::Unload() { close(); }
+void Form::Unload() {
+    close();
+}
 
 void Form::reject() {
     for (CommandButton* button : findChildren<CommandButton*>()) {

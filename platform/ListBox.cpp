@@ -69,8 +69,7 @@ int ListBox::ListIndex() const {
 }
 
 void ListBox::setListIndex(int index) {
-    selectionModel()->setCurrentIndex(m_model.index(index),
-                                      QItemSelectionModel::NoUpdate);
+    selectionModel()->setCurrentIndex(m_model.index(index), QItemSelectionModel::NoUpdate);
 }
 
 bool ListBox::Selected(int index) const {

@@ -6,8 +6,12 @@
 
 namespace Twips {
 constexpr int PerPixel = 15;
-constexpr int toPixels(int twips) { return (twips + PerPixel / 2) / PerPixel; }
-constexpr int fromPixels(int pixels) { return pixels * PerPixel; }
+constexpr int toPixels(int twips) {
+    return (twips + PerPixel / 2) / PerPixel;
+}
+constexpr int fromPixels(int pixels) {
+    return pixels * PerPixel;
+}
 inline QRect toRect(int left, int top, int width, int height) {
     return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }

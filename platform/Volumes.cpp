@@ -11,15 +11,32 @@ namespace {
 
 bool isPseudoFileSystem(const QString& type) {
     static const QSet<QString> pseudo = {
-        QStringLiteral("proc"),       QStringLiteral("sysfs"),      QStringLiteral("devtmpfs"),
-        QStringLiteral("devpts"),     QStringLiteral("tmpfs"),      QStringLiteral("cgroup"),
-        QStringLiteral("cgroup2"),    QStringLiteral("mqueue"),     QStringLiteral("debugfs"),
-        QStringLiteral("tracefs"),    QStringLiteral("securityfs"), QStringLiteral("pstore"),
-        QStringLiteral("bpf"),        QStringLiteral("autofs"),     QStringLiteral("hugetlbfs"),
-        QStringLiteral("configfs"),   QStringLiteral("fusectl"),    QStringLiteral("binfmt_misc"),
-        QStringLiteral("efivarfs"),   QStringLiteral("rpc_pipefs"), QStringLiteral("nsfs"),
-        QStringLiteral("ramfs"),      QStringLiteral("squashfs"),   QStringLiteral("overlay"),
-        QStringLiteral("fuse.gvfsd-fuse"), QStringLiteral("fuse.portal"),
+        QStringLiteral("proc"),
+        QStringLiteral("sysfs"),
+        QStringLiteral("devtmpfs"),
+        QStringLiteral("devpts"),
+        QStringLiteral("tmpfs"),
+        QStringLiteral("cgroup"),
+        QStringLiteral("cgroup2"),
+        QStringLiteral("mqueue"),
+        QStringLiteral("debugfs"),
+        QStringLiteral("tracefs"),
+        QStringLiteral("securityfs"),
+        QStringLiteral("pstore"),
+        QStringLiteral("bpf"),
+        QStringLiteral("autofs"),
+        QStringLiteral("hugetlbfs"),
+        QStringLiteral("configfs"),
+        QStringLiteral("fusectl"),
+        QStringLiteral("binfmt_misc"),
+        QStringLiteral("efivarfs"),
+        QStringLiteral("rpc_pipefs"),
+        QStringLiteral("nsfs"),
+        QStringLiteral("ramfs"),
+        QStringLiteral("squashfs"),
+        QStringLiteral("overlay"),
+        QStringLiteral("fuse.gvfsd-fuse"),
+        QStringLiteral("fuse.portal"),
     };
     return pseudo.contains(type);
 }
@@ -62,8 +79,8 @@ QString labelOf(const QString& source, const QString& type) {
     if (!device.isEmpty()) {
         for (const QFileInfo& link : byLabel.entryInfoList(QDir::System | QDir::Files)) {
             if (link.canonicalFilePath() == device)
-                return unescapeMountField(link.fileName().toUtf8()).replace(
-                    QLatin1String("\\x20"), QLatin1String(" "));
+                return unescapeMountField(link.fileName().toUtf8())
+                    .replace(QLatin1String("\\x20"), QLatin1String(" "));
         }
     }
     if (source.startsWith(QLatin1String("/dev/")))
@@ -111,7 +128,8 @@ void Volumes::refresh() {
             const QString mountPoint = unescapeMountField(fields[4]);
             const QString type = QString::fromUtf8(fields[dash + 1]);
             const QString source = unescapeMountField(fields[dash + 2]);
-            const bool real = source.startsWith(QLatin1String("/dev/")) || isNetworkFileSystem(type);
+            const bool real =
+                source.startsWith(QLatin1String("/dev/")) || isNetworkFileSystem(type);
             if (isPseudoFileSystem(type) && mountPoint != QLatin1String("/"))
                 continue;
             if (mountPoint == QLatin1String("/")) {
@@ -159,8 +177,8 @@ int Volumes::indexHolding(const QString& path) const {
     qsizetype bestLength = -1;
     for (size_t i = 0; i < m_volumes.size(); ++i) {
         const QString& mount = m_volumes[i].mountPoint;
-        const bool holds = mount == QLatin1String("/") || path == mount ||
-                           path.startsWith(mount + u'/');
+        const bool holds =
+            mount == QLatin1String("/") || path == mount || path.startsWith(mount + u'/');
         if (holds && mount.size() > bestLength) {
             best = int(i);
             bestLength = mount.size();

@@ -9,7 +9,8 @@
 
 namespace {
 
-const QString FullListMessage = QStringLiteral("You've filled the listbox. Search being abandoned...");
+const QString FullListMessage =
+    QStringLiteral("You've filled the listbox. Search being abandoned...");
 
 // A folder that cannot be entered or read, or that went away during the walk.
 bool isFolderAccessError(const RuntimeError& error) {
@@ -18,7 +19,8 @@ bool isFolderAccessError(const RuntimeError& error) {
     case ErrorNumber::PermissionDenied:
     case ErrorNumber::DeviceIoError:
     case ErrorNumber::DeviceUnavailable:
-    case ErrorNumber::PathFileAccessError: return true;
+    case ErrorNumber::PathFileAccessError:
+        return true;
     }
     return false;
 }

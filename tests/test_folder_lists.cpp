@@ -3,13 +3,13 @@
 
 #include "platform/DriveList.h"
 #include "platform/FileList.h"
+#include "platform/FileNames.h"
 #include "platform/FolderCache.h"
 #include "platform/FolderList.h"
 #include "platform/RuntimeError.h"
 #include "platform/Volumes.h"
 #include "support/TestMain.h"
 #include "support/TestTree.h"
-#include "platform/FileNames.h"
 
 #include <QDir>
 
@@ -163,7 +163,8 @@ private slots:
 
         DriveList drives(nullptr);
         drives.Refresh();
-        QCOMPARE(drives.Drive(), volumes.volumes()[size_t(volumes.indexHolding(QDir::currentPath()))].driveText());
+        QCOMPARE(drives.Drive(),
+                 volumes.volumes()[size_t(volumes.indexHolding(QDir::currentPath()))].driveText());
         int changes = 0;
         drives.onChange = [&] { ++changes; };
         drives.setDrive(tree.path("volume/inner"));

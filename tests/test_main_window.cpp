@@ -55,7 +55,8 @@ private slots:
         QCOMPARE(w.Label1->Caption(), QStringLiteral("Välj enhet och mapp att söka igenom:"));
         QCOMPARE(w.lblmapp->Caption(), QString());
         QCOMPARE(w.lstFoundFiles->ListCount(), 0);
-        QCOMPARE(w.filList->Pattern(), QStringLiteral("*.aaa")); // until the box or a search sets it
+        QCOMPARE(w.filList->Pattern(),
+                 QStringLiteral("*.aaa")); // until the box or a search sets it
         for (QWidget* hidden : std::initializer_list<QWidget*>{w.List1, w.filList, w.lblCriteria,
                                                                w.lblmapp, w.lblmappnamn})
             QVERIFY(hidden->isHidden());
@@ -91,10 +92,11 @@ private slots:
         Trovan& w = *window;
         for (CheckBox* box : {w.chkextension, w.chksubmapp, w.chkmapp, w.Check1}) {
             QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->Caption()));
-            QVERIFY2(box->geometry().right() < box->parentWidget()->width(), qPrintable(box->Caption()));
+            QVERIFY2(box->geometry().right() < box->parentWidget()->width(),
+                     qPrintable(box->Caption()));
         }
-        for (CommandButton* button : {w.cmdSearch, w.cmdExit, w.Command3, w.Command1, w.Command2,
-                                      w.cmdopenfil}) {
+        for (CommandButton* button :
+             {w.cmdSearch, w.cmdExit, w.Command3, w.Command1, w.Command2, w.cmdopenfil}) {
             const int text = button->fontMetrics().horizontalAdvance(button->Caption().remove('&'));
             QVERIFY2(text + 8 <= button->width(), qPrintable(button->Caption()));
         }
@@ -232,7 +234,8 @@ private slots:
             window->lblmapp->setCaption(comma);
             window->Form_Unload();
             QCOMPARE(window.desktop.ends, 1);
-            QCOMPARE(readBytes(window.programFolder() + "/setup.ini"), FileNames::encode(comma) + "\r\n");
+            QCOMPARE(readBytes(window.programFolder() + "/setup.ini"),
+                     FileNames::encode(comma) + "\r\n");
             // The next start comes back to the whole path, comma and all.
             TestWindow next;
             QFile::copy(window.programFolder() + "/setup.ini", next.programFolder() + "/setup.ini");

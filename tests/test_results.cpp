@@ -103,11 +103,13 @@ private slots:
         old.write(QByteArray(5000, 'x'));
         old.close();
         const QString odd = FileNames::decode("bytes-\xff.txt");
-        for (const QString& entry : {QStringLiteral("/hem/Åsa/räkning.txt"), QStringLiteral("b"), odd})
+        for (const QString& entry :
+             {QStringLiteral("/hem/Åsa/räkning.txt"), QStringLiteral("b"), odd})
             window->lstFoundFiles->AddItem(entry);
         window->lstFoundFiles->setSelected(1, true); // marks make no difference
         window->Command2->click();
-        QCOMPARE(readBytes(list), QByteArray("/hem/\xc3\x85sa/r\xc3\xa4kning.txt\r\nb\r\nbytes-\xff.txt\r\n"));
+        QCOMPARE(readBytes(list),
+                 QByteArray("/hem/\xc3\x85sa/r\xc3\xa4kning.txt\r\nb\r\nbytes-\xff.txt\r\n"));
         QCOMPARE(window.desktop.boxes.size(), size_t(1));
         QCOMPARE(window.desktop.boxes[0].prompt, "Fil sparad:\r\n" + list.toLower());
         QCOMPARE(window.desktop.boxes[0].style, 0);
@@ -203,7 +205,8 @@ private slots:
         window.desktop.openFails = RuntimeError(5, "Ogiltigt proceduranrop");
         window->cmdopenfil->click();
         QCOMPARE(window.desktop.boxes.size(), size_t(1));
-        QCOMPARE(window.desktop.boxes[0].prompt, QStringLiteral("Ett fel uppstod!\r\n5 - Ogiltigt proceduranrop"));
+        QCOMPARE(window.desktop.boxes[0].prompt,
+                 QStringLiteral("Ett fel uppstod!\r\n5 - Ogiltigt proceduranrop"));
         QCOMPARE(window.desktop.boxes[0].style, 48);
     }
 
@@ -227,7 +230,8 @@ private slots:
             }
         });
         const QStringList found = window.search(tree.path("S"), "*.txt");
-        QCOMPARE(found, (QStringList{tree.path("S/B/b2.txt"), tree.path("S/A/a.txt"), tree.path("S/s.txt")}));
+        QCOMPARE(found, (QStringList{tree.path("S/B/b2.txt"), tree.path("S/A/a.txt"),
+                                     tree.path("S/s.txt")}));
         QCOMPARE(window.desktop.opened.size(), size_t(2));
         QCOMPARE(window.desktop.opened[0].file, tree.path("S/B/b1.txt"));
         QCOMPARE(savedDuringSearch, FileNames::encode(tree.path("S/B/b2.txt")) + "\r\n");

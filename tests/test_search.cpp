@@ -15,7 +15,8 @@
 #include <QProcess>
 
 namespace {
-const QString FullListMessage = QStringLiteral("You've filled the listbox. Search being abandoned...");
+const QString FullListMessage =
+    QStringLiteral("You've filled the listbox. Search being abandoned...");
 
 // S with subfolders A (holding A1) and B, each with one matching file.
 void makeExampleTree(const TestTree& tree) {
@@ -105,9 +106,11 @@ private slots:
         QFile rootFile("/" + name);
         QVERIFY(rootFile.open(QIODevice::WriteOnly));
         rootFile.close();
-        const QStringList full = window.search("/", "trovan-root-test-*.rtx", {.subfolders = false});
+        const QStringList full =
+            window.search("/", "trovan-root-test-*.rtx", {.subfolders = false});
         const QStringList folder =
-            window.search("/", "trovan-root-test-*.rtx", {.subfolders = false, .folders = true, .fullPath = false});
+            window.search("/", "trovan-root-test-*.rtx",
+                          {.subfolders = false, .folders = true, .fullPath = false});
         rootFile.remove();
         QCOMPARE(full, QStringList{"/" + name}); // one separator
         QCOMPARE(folder, QStringList{"/"});      // the root is listed, never as an empty entry
@@ -293,10 +296,10 @@ private slots:
         tree.file("S/.hidden.txt");
         tree.file("S/.git/inside.txt");
         tree.file("S/real/r.txt");
-        tree.link("S/loop", tree.path("S"));           // to its own parent
-        tree.link("S/real/up", tree.path("S/real"));   // to itself, through the folder
-        tree.link("S/self", tree.path("S/self"));      // a link to itself
-        tree.link("S/x1", tree.path("S/x2"));          // two links to each other
+        tree.link("S/loop", tree.path("S"));         // to its own parent
+        tree.link("S/real/up", tree.path("S/real")); // to itself, through the folder
+        tree.link("S/self", tree.path("S/self"));    // a link to itself
+        tree.link("S/x1", tree.path("S/x2"));        // two links to each other
         tree.link("S/x2", tree.path("S/x1"));
         tree.link("S/file-link.txt", tree.path("S/real/r.txt"));
         TestWindow window;
@@ -316,8 +319,8 @@ private slots:
         TestWindow window;
         YieldHook changeTree([&](int yield) {
             if (yield == 1) {
-                QDir(tree.path("S/A")).removeRecursively();          // listed, not yet visited
-                QDir(tree.path("S/B")).removeRecursively();          // replaced by a file
+                QDir(tree.path("S/A")).removeRecursively(); // listed, not yet visited
+                QDir(tree.path("S/B")).removeRecursively(); // replaced by a file
                 tree.file("S/B", "not a folder");
             }
             if (yield == 2) // entering C: its file goes away inside the yield
@@ -361,10 +364,11 @@ private slots:
         if (!QFileInfo(root).isDir())
             QSKIP("no /usr/include");
         QProcess find;
-        find.start("find", {root, "-mindepth", "1", "-name", ".*", "-prune", "-o", "(", "-type", "f",
-                            "-o", "-xtype", "f", ")", "-iname", "*.h", "-print"});
+        find.start("find", {root, "-mindepth", "1", "-name", ".*", "-prune", "-o", "(", "-type",
+                            "f", "-o", "-xtype", "f", ")", "-iname", "*.h", "-print"});
         QVERIFY(find.waitForFinished(60000));
-        QStringList expected = QString::fromUtf8(find.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QStringList expected =
+            QString::fromUtf8(find.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QVERIFY(expected.size() > 100);
         QVERIFY(expected.size() < 32767);
         TestWindow window;

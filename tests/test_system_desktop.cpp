@@ -62,10 +62,13 @@ private slots:
     void theOpenerGetsTheNameUnchangedAndTheRootAsItsFolder() {
         TestTree tree;
         const QString record = tree.path("record");
-        tree.file("bin/xdg-open", QStringLiteral("#!/bin/sh\nprintf '%s\\n%s\\n' \"$1\" \"$PWD\" > '%1'\n")
-                                      .arg(record).toUtf8());
-        QFile::setPermissions(tree.path("bin/xdg-open"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                            QFile::ReadOther | QFile::ExeOther);
+        tree.file("bin/xdg-open",
+                  QStringLiteral("#!/bin/sh\nprintf '%s\\n%s\\n' \"$1\" \"$PWD\" > '%1'\n")
+                      .arg(record)
+                      .toUtf8());
+        QFile::setPermissions(tree.path("bin/xdg-open"), QFile::ReadOwner | QFile::WriteOwner |
+                                                             QFile::ExeOwner | QFile::ReadOther |
+                                                             QFile::ExeOther);
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", FileNames::encode(tree.path("bin")) + ":" + oldPath);
         const QString file = FileNames::decode("/hem/Åsa/r\xe4kning med blanksteg.txt");

@@ -30,7 +30,8 @@ private slots:
     }
 
     void splitsPathsBlanksAndLongSeparators() {
-        QCOMPARE(Trovan::Split("/home/ann/Projekt", "/"), (QStringList{"", "home", "ann", "Projekt"}));
+        QCOMPARE(Trovan::Split("/home/ann/Projekt", "/"),
+                 (QStringList{"", "home", "ann", "Projekt"}));
         QCOMPARE(Trovan::Split("/", "/"), QStringList{""});
         QCOMPARE(Trovan::Split("a b c"), (QStringList{"a", "b", "c"}));
         QCOMPARE(Trovan::Split("xaby", "ab"), (QStringList{"x", "y"}));
@@ -43,25 +44,44 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("star dot star, no dot") << "*.*" << "README" << true;
-        QTest::newRow("star dot star, dot") << "*.*" << "a.b.c" << true;
-        QTest::newRow("star") << "*" << "x" << true;
-        QTest::newRow("empty") << "" << "anything.at.all" << true;
-        QTest::newRow("case") << "*.TXT" << "notes.txt" << true;
-        QTest::newRow("case swedish") << "*.ÅÄÖ" << "x.åäö" << true;
-        QTest::newRow("other extension") << "*.txt" << "notes.txt.bak" << false;
-        QTest::newRow("question") << "a?c" << "abc" << true;
-        QTest::newRow("question needs one") << "a?c" << "ac" << false;
-        QTest::newRow("dot star no dot") << "rap*.*" << "rapport" << true;
-        QTest::newRow("dot star with dot") << "rap*.*" << "rapport.doc" << true;
-        QTest::newRow("dot star wrong start") << "rap*.*" << "xrapport" << false;
-        QTest::newRow("list first") << "*.h;*.cpp" << "main.h" << true;
-        QTest::newRow("list second") << "*.h; *.cpp" << "main.cpp" << true;
-        QTest::newRow("list none") << "*.h;*.cpp" << "main.c" << false;
-        QTest::newRow("star in middle") << "a*b*c" << "aXXbYYc" << true;
-        QTest::newRow("star backtracks") << "*ab" << "aab" << true;
-        QTest::newRow("literal") << "Makefile" << "makefile" << true;
-        QTest::newRow("literal longer") << "Makefile" << "Makefile.am" << false;
+        QTest::newRow("star dot star, no dot") << "*.*"
+                                               << "README" << true;
+        QTest::newRow("star dot star, dot") << "*.*"
+                                            << "a.b.c" << true;
+        QTest::newRow("star") << "*"
+                              << "x" << true;
+        QTest::newRow("empty") << ""
+                               << "anything.at.all" << true;
+        QTest::newRow("case") << "*.TXT"
+                              << "notes.txt" << true;
+        QTest::newRow("case swedish") << "*.ÅÄÖ"
+                                      << "x.åäö" << true;
+        QTest::newRow("other extension") << "*.txt"
+                                         << "notes.txt.bak" << false;
+        QTest::newRow("question") << "a?c"
+                                  << "abc" << true;
+        QTest::newRow("question needs one") << "a?c"
+                                            << "ac" << false;
+        QTest::newRow("dot star no dot") << "rap*.*"
+                                         << "rapport" << true;
+        QTest::newRow("dot star with dot") << "rap*.*"
+                                           << "rapport.doc" << true;
+        QTest::newRow("dot star wrong start") << "rap*.*"
+                                              << "xrapport" << false;
+        QTest::newRow("list first") << "*.h;*.cpp"
+                                    << "main.h" << true;
+        QTest::newRow("list second") << "*.h; *.cpp"
+                                     << "main.cpp" << true;
+        QTest::newRow("list none") << "*.h;*.cpp"
+                                   << "main.c" << false;
+        QTest::newRow("star in middle") << "a*b*c"
+                                        << "aXXbYYc" << true;
+        QTest::newRow("star backtracks") << "*ab"
+                                         << "aab" << true;
+        QTest::newRow("literal") << "Makefile"
+                                 << "makefile" << true;
+        QTest::newRow("literal longer") << "Makefile"
+                                        << "Makefile.am" << false;
     }
     void patternsMatchAsPeopleExpect() {
         QFETCH(QString, pattern);

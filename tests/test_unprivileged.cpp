@@ -71,8 +71,8 @@ private slots:
         tree.file("S/noentry/named.txt");
         tree.file("S/noentry/below/not-reached.txt");
         tree.file("S/open/o.txt");
-        chmod(tree.path("S/locked").toUtf8().constData(), 0);       // cannot be read
-        chmod(tree.path("S/noentry").toUtf8().constData(), 0644);   // can be read, not entered
+        chmod(tree.path("S/locked").toUtf8().constData(), 0);     // cannot be read
+        chmod(tree.path("S/noentry").toUtf8().constData(), 0644); // can be read, not entered
         TestWindow window;
         const QStringList found = window.search(tree.path("S"), "*.txt");
         chmod(tree.path("S/locked").toUtf8().constData(), 0755);

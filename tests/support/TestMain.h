@@ -8,11 +8,11 @@
 #include <QApplication>
 #include <QTest>
 
-#define TROVAN_TEST_MAIN(TestClass)                                                            \
-    int main(int argc, char** argv) {                                                          \
-        QApplication application(argc, argv);                                                  \
-        Fonts::installSubstitutes();                                                           \
-        QApplication::setFont(Fonts::sansSerif(8.25));                                         \
-        TestClass test;                                                                        \
-        return QTest::qExec(&test, argc, argv);                                                \
+#define TROVAN_TEST_MAIN(TestClass)                                                                \
+    int main(int argc, char** argv) {                                                              \
+        QApplication application(argc, argv);                                                      \
+        Fonts::installSubstitutes();                                                               \
+        QApplication::setFont(Fonts::sansSerif(8.25));                                             \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }

@@ -4,8 +4,7 @@
 
 #include <QFileInfo>
 
-TestWindow::TestWindow()
-    : m_programFolder(QFileInfo(m_programDir.path()).canonicalFilePath()) {
+TestWindow::TestWindow() : m_programFolder(QFileInfo(m_programDir.path()).canonicalFilePath()) {
     App::setPathForTesting(m_programFolder);
     m_window = std::make_unique<Trovan>();
     m_window->Form_Load();
