@@ -68,6 +68,9 @@ bool FolderCache::lessIgnoringCase(const QString& a, const QString& b) {
 
 std::shared_ptr<const FolderListing> FolderCache::listing(const QString& path) {
     const QByteArray encoded = FileNames::encode(path);
+    // The system would read a path holding a NUL as the shorter path before it.
+    if (encoded.contains('\0'))
+        throw RuntimeError::fromErrno(ENOENT, path);
     struct stat info {};
     if (stat(encoded.constData(), &info) != 0)
         throw RuntimeError::fromErrno(errno, path);
