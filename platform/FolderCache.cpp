@@ -59,6 +59,11 @@ QString FolderCache::join(const QString& folder, const QString& name) {
     return folder + u'/' + name;
 }
 
+bool FolderCache::isLink(const QString& path) {
+    struct stat info {};
+    return lstat(FileNames::encode(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 bool FolderCache::lessIgnoringCase(const QString& a, const QString& b) {
     const int order = QString::compare(a, b, Qt::CaseInsensitive);
     if (order != 0)

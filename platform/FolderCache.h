@@ -37,6 +37,8 @@ public:
     quint64 readCount() const { return m_readCount; }
 
     static QString join(const QString& folder, const QString& name);
+    // Whether `path` itself is a symbolic link (not what it names).
+    static bool isLink(const QString& path);
     static bool isHiddenName(const char* name) { return name[0] == '.'; }
     static bool lessIgnoringCase(const QString& a, const QString& b);
 

@@ -5,6 +5,7 @@
 
 #include "platform/App.h"
 #include "platform/Desktop.h"
+#include "platform/FolderCache.h"
 #include "platform/ResumeNext.h"
 
 namespace {
@@ -45,6 +46,11 @@ bool Trovan::WalkFolder(const QString& folder, const QString& returnPath) {
         return true;
 
     try {
+        // A subfolder swapped for a link during the yield is left alone, as every link is.
+        if (!returnPath.isEmpty() && FolderCache::isLink(folder)) {
+            resumeNext([&] { dirList->setPath(returnPath); });
+            return false;
+        }
         // Anything may have happened during the yield: the lists are read again where the
         // folder changed, so that nothing that went away meanwhile is listed.
         dirList->setPath(folder);
