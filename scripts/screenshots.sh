@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Renders the README's screenshots on a private X server (Xvfb): the option state with a
+# pattern typed and subfolders on, the result state after searching a small sample tree, and
+# the about window. The program is driven from outside, as a person would, and writes into
+# docs/screenshots/ options.png, results.png and about.png.
+#
+# Usage: bash scripts/screenshots.sh [BUILD-DIR]   (default: build; build it first)
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+binary="${1:-$top/build}/trovan"
+[ -x "$binary" ] || {
+    echo "No program at $binary: build it first (cmake --build build)." >&2
+    exit 1
+}
+out="$top/docs/screenshots"
+mkdir -p "$out"
+for tool in xwd convert; do
+    command -v "$tool" >/dev/null || {
+        echo "$tool is missing: run scripts/install-deps.sh." >&2
+        exit 1
+    }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/trovan-screenshots.XXXXXX")
+# shellcheck source-path=SCRIPTDIR source=../tests/e2e/xsession.sh
+source "$top/tests/e2e/xsession.sh"
+xsession_start
+
+# The sample tree lies at a fixed, short place, since its path shows in the pictures.
+sample=/tmp/trovan-exempel
+rm -rf "$sample"
+trap 'rm -rf "$sample"; xsession_stop' EXIT
+project="$sample/Projekt"
+mkdir -p "$project/Rapporter/Utkast" "$project/Bilder"
+touch "$project/anteckningar.txt" "$project/budget.ods" "$project/läs mig.txt" \
+    "$project/Rapporter/årsrapport 2023.txt" "$project/Rapporter/kvartal 1.txt" \
+    "$project/Rapporter/kvartal 2.txt" "$project/Rapporter/Utkast/ny rapport.txt" \
+    "$project/Bilder/semester.jpg" "$project/Bilder/karta.png"
+
+mkdir "$work/Program"
+cp "$binary" "$work/Program/trovan"
+printf '%s\r\n' "$project" >"$work/Program/setup.ini"
+
+# picture WINDOW NAME: the window's client area, as it shows now, without the pointer's hover.
+picture() {
+    xdotool mousemove 0 0
+    window_settled "$1" >/dev/null || fail "the window did not settle for $2"
+    xwd -silent -id "$1" | convert xwd:- -strip "$out/$2"
+    echo "wrote docs/screenshots/$2"
+}
+
+xsession_launch /usr/local/bin:/usr/bin:/bin "$work/Program/trovan"
+main=$(window_named Trovan 30) || fail "the main window did not appear"
+
+click "$main" 352 41 # the pattern box
+keys "$main" ctrl+a
+typed "$main" '*.txt'
+click "$main" 266 64 # "Inkludera undermappar"
+picture "$main" options.png
+
+heading=$(window_region "$main" 250x28+0+0)
+keys "$main" Return
+region_changed "$main" 250x28+0+0 "$heading" 20 || fail "Enter did not show the result panel"
+picture "$main" results.png
+
+click "$main" 376 320 # "Om..."
+about=$(window_named 'Om\.\.\.' 10) || fail "the about window did not open"
+picture "$about" about.png
+keys "$about" Return
+window_gone 'Om\.\.\.' 10 || fail "the about window stayed open"
+
+keys "$main" alt+v
+question=$(window_named 'Avsluta\?' 10) || fail "Alt+V asked nothing"
+keys "$question" Return
+program_ended "$program_pid" 20 || fail "the program did not end"
