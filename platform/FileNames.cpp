@@ -67,6 +67,8 @@ QString decode(std::string_view bytes) {
 }
 
 QByteArray encode(const QString& name) {
+    if (QtPrivate::isAscii(QStringView(name)))
+        return name.toLatin1();
     QByteArray out;
     out.reserve(name.size());
     const char16_t* p = reinterpret_cast<const char16_t*>(name.constData());

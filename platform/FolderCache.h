@@ -4,7 +4,8 @@
 // calls (readdir with the entry type; a stat only where the type is unknown or a link must be
 // resolved), and the listing is shared by both lists. A listing is kept while its folder is the
 // current folder or one of its ancestors, and is used again only while the folder's own
-// time stamps show no change: returning to a parent after a subfolder costs one stat. A folder
+// time stamps show no change: returning to a parent after a subfolder costs one stat, and a
+// folder already checked since the event loop last ran costs none. A folder
 // modified in the last moments may change again without its stamp moving; its listing serves
 // only the lists that ask within a moment of the read, as a read made that moment earlier would.
 
@@ -55,11 +56,16 @@ private:
         std::shared_ptr<const FolderListing> listing;
         bool recentlyModified = false; // then kept only for a moment, see listing()
         qint64 readAtMs = 0;
+        quint64 checkedInRound = 0;
     };
 
-    std::shared_ptr<FolderListing> read(const QString& path) const;
+    std::shared_ptr<FolderListing> read(const QString& path, const QByteArray& encoded,
+                                        Stamp& stamp) const;
     void forgetAllBut(const QString& path);
+    void watchRounds();
 
     std::unordered_map<QString, Entry> m_entries;
     quint64 m_readCount = 0;
+    quint64 m_round = 1;
+    bool m_roundsTracked = false;
 };

@@ -29,6 +29,12 @@ QStringList ancestorsOf(const QString& path) {
     return ancestors;
 }
 
+bool needsCleaning(const QString& path) {
+    return path.contains(QLatin1String("//")) || path.contains(QLatin1String("/./")) ||
+           path.contains(QLatin1String("/../")) || path.endsWith(QLatin1String("/.")) ||
+           path.endsWith(QLatin1String("/..")) || (path.size() > 1 && path.endsWith(u'/'));
+}
+
 QString shownName(const QString& path) {
     return path == QLatin1String("/") ? path : path.mid(path.lastIndexOf(u'/') + 1);
 }
@@ -112,7 +118,8 @@ void FolderList::setPath(const QString& pathOrDrive) {
     }
     if (!path.startsWith(u'/'))
         throw RuntimeError::fromErrno(ENOENT, pathOrDrive);
-    path = QDir::cleanPath(path);
+    if (needsCleaning(path))
+        path = QDir::cleanPath(path);
 
     std::shared_ptr<const FolderListing> listing = FolderCache::shared().listing(path);
     const bool changed = path != m_path;
@@ -124,8 +131,10 @@ void FolderList::setPath(const QString& pathOrDrive) {
         volumes.rememberFolder(path);
     }
     if (changed || !sameListing) {
-        m_model->reset();
-        setListIndex(-1);
+        // A hidden list, as during a search, is redrawn only when it is shown or asked.
+        m_viewStale = true;
+        if (isVisible())
+            syncView();
     }
     if (changed && onChange)
         onChange();
@@ -146,12 +155,28 @@ bool FolderList::IsLink(int index) const {
     return index >= 0 && index < ListCount() && m_listing->subfolders[size_t(index)].isLink;
 }
 
+void FolderList::syncView() const {
+    if (!m_viewStale)
+        return;
+    m_viewStale = false;
+    m_model->reset();
+    selectionModel()->setCurrentIndex(m_model->index(int(m_ancestors.size())),
+                                      QItemSelectionModel::ClearAndSelect);
+}
+
+void FolderList::showEvent(QShowEvent* event) {
+    syncView();
+    QListView::showEvent(event);
+}
+
 int FolderList::ListIndex() const {
+    syncView();
     const QModelIndex current = currentIndex();
     return current.isValid() ? current.row() - int(m_ancestors.size()) - 1 : -1;
 }
 
 void FolderList::setListIndex(int index) {
+    syncView();
     const int row = int(m_ancestors.size()) + 1 + index;
     selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
 }

@@ -36,13 +36,16 @@ public:
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class Model;
     void openHighlighted();
+    void syncView() const;
 
     QString m_path;
     QStringList m_ancestors; // from the root down to the parent
     std::shared_ptr<const FolderListing> m_listing;
     Model* m_model;
+    mutable bool m_viewStale = false;
 };

@@ -1,6 +1,12 @@
 #include "platform/Label.h"
 
 #include <QPainter>
+#include <QTimer>
+
+namespace {
+// A caption that changes for every found entry is repainted at most this often.
+constexpr int RepaintMs = 40;
+} // namespace
 
 Label::Label(QWidget* container) : QWidget(container) {}
 
@@ -8,7 +14,13 @@ void Label::setCaption(const QString& caption) {
     if (caption == m_caption)
         return;
     m_caption = caption;
-    update();
+    if (m_repaintPending)
+        return;
+    m_repaintPending = true;
+    QTimer::singleShot(RepaintMs, this, [this] {
+        m_repaintPending = false;
+        update();
+    });
 }
 
 void Label::setBackColor(const QColor& color) {

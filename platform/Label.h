@@ -1,8 +1,8 @@
 #pragma once
 
-// A label: a Caption drawn in its own font, optionally on a BackColor of its own. It paints
-// the caption itself, so that a caption that changes for every found entry costs only a
-// repaint.
+// A label: a Caption drawn in its own font, optionally on a BackColor of its own. A new caption
+// is the label's at once and is repainted a moment later, once for many changes, so that a
+// counter that changes for every found entry costs next to nothing.
 
 #include <QColor>
 #include <QWidget>
@@ -26,4 +26,5 @@ private:
     QString m_caption;
     QColor m_backColor; // invalid: transparent, the container shows through
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignTop;
+    bool m_repaintPending = false;
 };

@@ -163,6 +163,8 @@ void Volumes::addVolume(const QString& mountPoint, const QString& label) {
 }
 
 int Volumes::indexOfDriveText(const QString& text) const {
+    if (!text.endsWith(u']'))
+        return -1; // a folder path, the common case
     for (size_t i = 0; i < m_volumes.size(); ++i) {
         if (m_volumes[i].driveText() == text)
             return int(i);

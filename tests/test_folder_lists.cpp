@@ -146,7 +146,8 @@ private slots:
         QCOMPARE(cache.readCount() - before, quint64(1)); // only the child was read
         QCOMPARE(files.ListCount(), 1);
 
-        tree.file("parent/b.txt"); // the folder changes: it is read again
+        tree.file("parent/b.txt"); // the folder changes: it is read again once events ran
+        QCoreApplication::processEvents();
         folders.setPath(tree.path("parent"));
         files.setPath(folders.Path());
         QCOMPARE(files.ListCount(), 2);
