@@ -34,8 +34,11 @@ FilePattern::FilePattern(const QString& text) : m_text(text) {
         }
         if (piece.endsWith(u".*")) {
             glob.endsInDotStar = true;
+            m_anyEndsInDotStar = true;
             glob.withoutDotStar = glob.folded.substr(0, glob.folded.size() - 2);
         }
+        glob.isStarThenLiteral = glob.folded.size() > 1 && glob.folded[0] == u'*' &&
+                                 glob.folded.find_first_of(u"*?", 1) == std::u16string::npos;
         m_globs.push_back(std::move(glob));
     }
     m_matchesAll = m_globs.empty();
@@ -44,14 +47,27 @@ FilePattern::FilePattern(const QString& text) : m_text(text) {
 bool FilePattern::matches(QStringView name) const {
     if (m_matchesAll)
         return true;
-    bool hasDot = name.contains(u'.');
+    const bool hasDot = m_anyEndsInDotStar && name.contains(u'.');
     for (const Glob& glob : m_globs) {
-        if (globMatches(glob.folded, name))
+        if (glob.isStarThenLiteral ? endMatches(glob.folded, name) : globMatches(glob.folded, name))
             return true;
         if (glob.endsInDotStar && !hasDot && globMatches(glob.withoutDotStar, name))
             return true;
     }
     return false;
+}
+
+// The name ends in the glob's literal after its leading "*".
+bool FilePattern::endMatches(const std::u16string& glob, QStringView name) {
+    const qsizetype literal = qsizetype(glob.size()) - 1;
+    if (name.size() < literal)
+        return false;
+    const qsizetype start = name.size() - literal;
+    for (qsizetype i = 0; i < literal; ++i) {
+        if (glob[size_t(i + 1)] != fold(name[start + i].unicode()))
+            return false;
+    }
+    return true;
 }
 
 // Iterative matching with backtracking to the last "*": linear for the patterns people type.

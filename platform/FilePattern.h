@@ -22,10 +22,13 @@ private:
         std::u16string folded;         // the glob, case-folded
         std::u16string withoutDotStar; // for "x.*": "x", matched against names without a dot
         bool endsInDotStar = false;
+        bool isStarThenLiteral = false; // "*.txt": a case-insensitive comparison of the end
     };
     static bool globMatches(const std::u16string& glob, QStringView name);
+    static bool endMatches(const std::u16string& glob, QStringView name);
 
     QString m_text;
     std::vector<Glob> m_globs;
     bool m_matchesAll = true;
+    bool m_anyEndsInDotStar = false;
 };

@@ -29,10 +29,26 @@ QStringList ancestorsOf(const QString& path) {
     return ancestors;
 }
 
-bool needsCleaning(const QString& path) {
-    return path.contains(QLatin1String("//")) || path.contains(QLatin1String("/./")) ||
-           path.contains(QLatin1String("/../")) || path.endsWith(QLatin1String("/.")) ||
-           path.endsWith(QLatin1String("/..")) || (path.size() > 1 && path.endsWith(u'/'));
+// Whether a path holds "//", a "." or ".." element, or a separator at its end. One pass: this
+// runs for every folder a search enters.
+bool needsCleaning(QStringView path) {
+    const qsizetype size = path.size();
+    if (size > 1 && path[size - 1] == u'/')
+        return true;
+    for (qsizetype i = 0; i + 1 < size; ++i) {
+        if (path[i] != u'/')
+            continue;
+        if (path[i + 1] == u'/')
+            return true;
+        if (path[i + 1] != u'.')
+            continue;
+        qsizetype end = i + 2;
+        if (end < size && path[end] == u'.')
+            ++end;
+        if (end == size || path[end] == u'/')
+            return true;
+    }
+    return false;
 }
 
 QString shownName(const QString& path) {
