@@ -18,11 +18,11 @@
 // Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS] [--unshown]
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
+#include "app/ApplicationSetup.h"
 #include "app/Trovan.h"
 #include "bench/BenchDesktop.h"
 #include "bench/YieldClock.h"
 #include "platform/FileNames.h"
-#include "platform/Fonts.h"
 #include "platform/RuntimeError.h"
 
 #include <QApplication>
@@ -86,12 +86,8 @@ double seconds(qint64 nanoseconds) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Set up as app/main.cpp sets up the program.
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Trovan"));
-    QApplication::setApplicationVersion(QStringLiteral("1.01"));
-    Fonts::installSubstitutes();
-    QApplication::setFont(Fonts::sansSerif(8.25));
+    setUpApplication();
 
     Arguments arguments;
     if (!parse(QApplication::arguments(), arguments)) {

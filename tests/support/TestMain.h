@@ -1,9 +1,9 @@
 #pragma once
 
 // The main of every widget test: a real QApplication (on the offscreen platform under ctest)
-// with the program's font stand-ins.
+// set up as the program sets up its own.
 
-#include "platform/Fonts.h"
+#include "app/ApplicationSetup.h"
 
 #include <QApplication>
 #include <QTest>
@@ -11,8 +11,7 @@
 #define TROVAN_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char** argv) {                                                              \
         QApplication application(argc, argv);                                                      \
-        Fonts::installSubstitutes();                                                               \
-        QApplication::setFont(Fonts::sansSerif(8.25));                                             \
+        setUpApplication();                                                                        \
         TestClass test;                                                                            \
         return QTest::qExec(&test, argc, argv);                                                    \
     }
