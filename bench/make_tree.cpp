@@ -4,7 +4,7 @@
 // that the folder cache keeps the listings of the tree's folders (it does not keep a listing
 // of a folder modified in the last moments).
 //
-// Usage: make_tree OUTPUT [--seed N] [--levels N] [--fanout MIN MAX] [--files N]
+// Usage: make_tree OUTPUT [--variant N] [--levels N] [--fanout MIN MAX] [--files N]
 //                         [--big-folders N] [--big-size N]
 
 #include <algorithm>
@@ -27,7 +27,7 @@ namespace {
 
 struct Settings {
     std::string output;
-    uint64_t seed = 1;
+    uint64_t variant = 1;
     int levels = 5; // the root and four levels below it
     int minFanout = 8;
     int maxFanout = 12;
@@ -39,7 +39,7 @@ struct Settings {
 // splitmix64: tiny, fast and the same on every machine.
 class Random {
 public:
-    explicit Random(uint64_t seed) : m_state(seed) {}
+    explicit Random(uint64_t start) : m_state(start) {}
     uint64_t next() {
         uint64_t z = (m_state += 0x9e3779b97f4a7c15ULL);
         z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
@@ -125,7 +125,7 @@ std::string fileName(Random& random, long number) {
 class TreeWriter {
 public:
     explicit TreeWriter(const Settings& settings)
-        : m_settings(settings), m_random(seedFrom(settings)) {}
+        : m_settings(settings), m_random(startFrom(settings)) {}
 
     void write() {
         makeFolder(m_settings.output);
@@ -159,12 +159,12 @@ private:
         int level;
     };
 
-    static uint64_t seedFrom(const Settings& s) {
-        uint64_t seed = s.seed;
+    static uint64_t startFrom(const Settings& s) {
+        uint64_t mixed = s.variant;
         for (uint64_t value : {uint64_t(s.levels), uint64_t(s.minFanout), uint64_t(s.maxFanout),
                                uint64_t(s.files), uint64_t(s.bigFolders), uint64_t(s.bigSize)})
-            seed = seed * 1000003ULL + value;
-        return seed;
+            mixed = mixed * 1000003ULL + value;
+        return mixed;
     }
 
     void makeFolder(const std::string& path) {
@@ -306,8 +306,8 @@ Settings parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (argument == "--seed" && hasValue)
-            settings.seed = uint64_t(number(argv[++i]));
+        if (argument == "--variant" && hasValue)
+            settings.variant = uint64_t(number(argv[++i]));
         else if (argument == "--levels" && hasValue)
             settings.levels = int(number(argv[++i]));
         else if (argument == "--fanout" && i + 2 < argc) {
@@ -327,9 +327,10 @@ Settings parse(int argc, char** argv) {
         }
     }
     if (settings.output.empty() || settings.levels < 1 || settings.minFanout > settings.maxFanout) {
-        std::fprintf(stderr, "usage: make_tree OUTPUT [--seed N] [--levels N] [--fanout MIN MAX] "
-                             "[--files N] [--big-folders N] [--big-size N]\n"
-                             "OUTPUT must not exist yet.\n");
+        std::fprintf(stderr,
+                     "usage: make_tree OUTPUT [--variant N] [--levels N] [--fanout MIN MAX] "
+                     "[--files N] [--big-folders N] [--big-size N]\n"
+                     "OUTPUT must not exist yet.\n");
         std::exit(2);
     }
     return settings;

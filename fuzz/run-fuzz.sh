@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and runs each for a short while on its seed corpus
+# Builds the fuzz targets with clang and runs each for a short while on its starting corpus
 # (fuzz/corpus/<target>). New inputs go to the build folder, never into the repository.
 # Usage: run-fuzz.sh [seconds per target, default 25]. Skips, with a note, when clang cannot
 # build libFuzzer targets here.

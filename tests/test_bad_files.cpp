@@ -19,8 +19,8 @@ namespace {
 
 enum class Kind { Bytes, Folder, Fifo, LinkToItself, LinkToDevice };
 
-QByteArray randomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator generator(seed);
+QByteArray randomBytes(qsizetype size, quint32 origin) {
+    QRandomGenerator generator(origin);
     QByteArray bytes(size, Qt::Uninitialized);
     for (char& byte : bytes)
         byte = char(generator.bounded(256));
