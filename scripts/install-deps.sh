@@ -9,6 +9,7 @@ packages=(
     xvfb xauth xdotool x11-apps imagemagick desktop-file-utils
     clang libclang-rt-14-dev
     findutils util-linux
+    xdg-utils
 )
 
 missing=()
