@@ -1,5 +1,6 @@
-// Draws the about window's picture and writes it as a GIF: a symmetric blue ornament of two
-// swung bands that meet in the middle under a sphere, with a smaller sphere on each band.
+// Draws the about window's picture and writes it with giflib as a GIF89a: a symmetric blue
+// ornament of two swung bands that meet in the middle under a sphere, with a smaller sphere on
+// each band. One frame, not interlaced, a 256-entry global colour table, index 0 transparent.
 //
 //     make_about_picture about/about.gif
 //
@@ -8,14 +9,16 @@
 // and the right half is its mirror image, so the picture is exactly symmetric. The output
 // depends on nothing but this file, so it can be made again at any time.
 
-#include "GifWriter.h"
+#include <gif_lib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -167,6 +170,10 @@ struct Ornament {
     }
 };
 
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+};
+
 // The ramp from deep navy through royal blue to the near-white of a highlight.
 Rgb rampColour(double t) {
     struct Stop {
@@ -192,15 +199,16 @@ Rgb rampColour(double t) {
     return {248, 251, 255};
 }
 
-GifPicture draw() {
-    GifPicture picture;
-    picture.width = Width;
-    picture.height = Height;
+struct Picture {
+    std::array<Rgb, 256> colours{};
+    std::vector<std::uint8_t> pixels; // row by row from the top, one colour index each
+};
+
+Picture draw() {
+    Picture picture;
     picture.colours[0] = {192, 192, 192}; // transparent; shown as button face where ignored
     for (int i = 1; i <= Shades; ++i)
         picture.colours[std::size_t(i)] = rampColour(double(i - 1) / (Shades - 1));
-    picture.transparentIndex = 0;
-    picture.comment = "Trovan - about picture, drawn by tools/make_about_picture.cpp";
     picture.pixels.assign(std::size_t(Width) * Height, 0);
 
     // Edges fade towards a light blue, which sits well on a light window background.
@@ -232,6 +240,51 @@ GifPicture draw() {
     return picture;
 }
 
+// Writes the picture: the comment, then the graphics control extension naming the transparent
+// index, which must come right before the image it applies to.
+bool writeGif(const Picture& picture, const char* path) {
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(path, false, &error);
+    if (!gif) {
+        std::fprintf(stderr, "%s: %s\n", path, GifErrorString(error));
+        return false;
+    }
+    EGifSetGifVersion(gif, true);
+
+    std::array<GifColorType, 256> colours{};
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        colours[i] = {picture.colours[i].r, picture.colours[i].g, picture.colours[i].b};
+    ColorMapObject* map = GifMakeMapObject(int(colours.size()), colours.data());
+
+    GraphicsControlBlock control{};
+    control.DisposalMode = DISPOSAL_UNSPECIFIED;
+    control.DelayTime = 0;
+    control.TransparentColor = 0;
+    GifByteType controlBytes[4];
+    const std::size_t controlLength = EGifGCBToExtension(&control, controlBytes);
+    static const char comment[] = "Trovan - about picture, drawn by tools/make_about_picture.cpp";
+
+    bool ok =
+        map && EGifPutScreenDesc(gif, Width, Height, 8, 0, map) == GIF_OK &&
+        EGifPutComment(gif, comment) == GIF_OK &&
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(controlLength), controlBytes) == GIF_OK &&
+        EGifPutImageDesc(gif, 0, 0, Width, Height, false, nullptr) == GIF_OK;
+    std::vector<GifPixelType> row(Width);
+    for (int y = 0; ok && y < Height; ++y) {
+        std::copy_n(picture.pixels.begin() + std::ptrdiff_t(y) * Width, Width, row.begin());
+        ok = EGifPutLine(gif, row.data(), Width) == GIF_OK;
+    }
+    if (!ok)
+        std::fprintf(stderr, "%s: %s\n", path, GifErrorString(gif->Error));
+    GifFreeMapObject(map);
+    if (EGifCloseFile(gif, &error) != GIF_OK) {
+        if (ok)
+            std::fprintf(stderr, "%s: %s\n", path, GifErrorString(error));
+        ok = false;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -239,18 +292,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s output.gif\n", argv[0]);
         return 2;
     }
-    const GifPicture picture = draw();
+    const Picture picture = draw();
     const std::set<std::uint8_t> used(picture.pixels.begin(), picture.pixels.end());
     if (used.size() != Shades + 1) {
         std::fprintf(stderr, "the drawing uses %zu colours, not %d\n", used.size(), Shades + 1);
         return 1;
     }
-    const std::vector<std::uint8_t> bytes = encodeGif(picture);
-    std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    return 0;
+    return writeGif(picture, argv[1]) ? 0 : 1;
 }

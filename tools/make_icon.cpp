@@ -1,5 +1,5 @@
-// Draws the program's window icon, a yellow note held by a blue pin, and writes it as a
-// 32 x 32 PNG of 16 colours (4 bits per pixel), entry 0 transparent.
+// Draws the program's window icon, a yellow note held by a blue pin, and writes it with Qt as
+// a 32 x 32 indexed PNG of 16 colours, entry 0 transparent.
 //
 //     make_icon app/trovan.png
 //
@@ -7,13 +7,13 @@
 // 8 x 8 samples show, and stays transparent when fewer than half of them hit anything. The
 // output depends on nothing but this file.
 
-#include "PngWriter.h"
+#include <QImage>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 
 namespace {
@@ -41,7 +41,11 @@ enum Entry : std::uint8_t {
     EntryCount
 };
 
-const std::array<PngColour, EntryCount> Palette = {{
+struct Colour {
+    int r, g, b;
+};
+
+const std::array<Colour, EntryCount> Palette = {{
     {192, 192, 192}, // transparent
     {92, 70, 10},    // outline
     {206, 168, 40},  // back of the folded corner
@@ -154,14 +158,13 @@ std::optional<Entry> icon(Point p) {
     return note(p);
 }
 
-PngPicture draw() {
-    PngPicture picture;
-    picture.width = Size;
-    picture.height = Size;
-    picture.bitsPerPixel = 4;
-    picture.palette.assign(Palette.begin(), Palette.end());
-    picture.transparentIndex = Transparent;
-    picture.pixels.assign(std::size_t(Size) * Size, Transparent);
+QImage draw() {
+    QImage picture(Size, Size, QImage::Format_Indexed8);
+    QList<QRgb> colours;
+    for (const Colour& c : Palette)
+        colours.append(qRgba(c.r, c.g, c.b, colours.isEmpty() ? 0 : 255));
+    picture.setColorTable(colours);
+    picture.fill(Transparent);
     for (int y = 0; y < Size; ++y) {
         for (int x = 0; x < Size; ++x) {
             std::array<int, EntryCount> votes{};
@@ -177,8 +180,7 @@ PngPicture draw() {
             if (2 * covered < Samples * Samples)
                 continue;
             const auto winner = std::max_element(votes.begin() + 1, votes.end());
-            picture.pixels[std::size_t(y) * Size + std::size_t(x)] =
-                std::uint8_t(winner - votes.begin());
+            picture.setPixel(x, y, uint(winner - votes.begin()));
         }
     }
     return picture;
@@ -191,11 +193,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s output.png\n", argv[0]);
         return 2;
     }
-    const std::vector<std::uint8_t> bytes = encodePng(draw());
-    std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out) {
-        std::perror(argv[1]);
+    if (!draw().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+        std::fprintf(stderr, "%s: could not write the PNG\n", argv[1]);
         return 1;
     }
     return 0;
