@@ -68,10 +68,15 @@ for category in Utility FileTools; do
     *) fail "Categories \"$(value Categories)\" lack $category" ;;
     esac
 done
-# The command as a desktop reads it: one quoted argument, string escapes first, then the
-# escapes inside quotes.
+[ "$(value MimeType)" = "inode/directory;" ] || fail "MimeType is \"$(value MimeType)\""
+# The command as a desktop reads it: one quoted argument and the folder's field code, string
+# escapes first, then the escapes inside quotes.
 exec_value=$(value Exec)
-command=$(printf '%s' "$exec_value" | sed -e 's/\\\\/\\/g' -e 's/^"\(.*\)"$/\1/' \
+case "$exec_value" in
+*' %f') ;;
+*) fail "Exec=$exec_value does not end with the folder's field code %f" ;;
+esac
+command=$(printf '%s' "${exec_value% %f}" | sed -e 's/\\\\/\\/g' -e 's/^"\(.*\)"$/\1/' \
     -e 's/\\\(["`$\\]\)/\1/g')
 [ "$command" = "$launcher" ] || fail "Exec=$exec_value does not start $launcher"
 
