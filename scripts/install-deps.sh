@@ -10,6 +10,8 @@ packages=(
     clang libclang-rt-14-dev
     findutils util-linux
     xdg-utils
+    libgif-dev
+    dpkg-dev appstream openbox
 )
 
 missing=()
