@@ -1,6 +1,6 @@
 #include "app/ApplicationSetup.h"
 
-#include "platform/Fonts.h"
+#include "ui/Fonts.h"
 
 #include <QApplication>
 

@@ -1,36 +1,37 @@
 // One timed search through the real main window, driven as a person drives it: the window is
-// shown, the start folder opened in the folder list, the pattern typed, the options set and the
-// search button pressed; the press returns when the walk has returned. Prints one line:
+// shown on the start folder, the pattern typed, "Inkludera undermappar" ticked and the search
+// button clicked; the search ends when the window shows its result state. Prints one line:
 //
-//   entries=N search_s=S full_list_s=F max_gap_ms=G gap_at_s=A yields=Y peak_rss_mb=M ...
-//   ... gap_folder=P
+//   entries=N search_s=S first_entry_s=F full_list_s=L max_gap_ms=G peak_rss_mb=M
 //
-// full_list_s is when the full-list message came up ("-" when it did not); max_gap_ms is the
-// largest time between two passes of the event loop from the press to the return, gap_at_s
-// where that gap ended and gap_folder the folder being entered then. With --cancel-after, the
-// cancel button is pressed at the first yield after that many seconds, and the line also tells how
-// long the walk took to return after the cancel ran and how many yields and entries followed it
-// (both should be 0).
+// first_entry_s is when the first entry reached the list and full_list_s when the full-list
+// message came up ("-" when there was none); max_gap_ms is the largest time between two passes
+// of the event loop from the click to the end. With --cancel-after, "Avbryt" is clicked that
+// many seconds after the search button, and the line adds cancel_ms (from that click to the
+// result state) and entries_after_cancel (entries added after the click: should be 0).
 //
-// With --unshown the window is never shown, so nothing is painted: the difference to a shown
-// window is what painting costs.
+// With --unshown the window is never shown, so nothing is painted.
 //
 // Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS] [--unshown]
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "app/ApplicationSetup.h"
-#include "app/Trovan.h"
-#include "bench/BenchDesktop.h"
 #include "bench/YieldClock.h"
-#include "platform/FileNames.h"
-#include "platform/RuntimeError.h"
+#include "core/FileNames.h"
+#include "support/UserInput.h"
+#include "ui/FolderView.h"
+#include "ui/MainWindow.h"
+#include "ui/ResultList.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,17 +69,9 @@ double peakRssMegabytes() {
     return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
 
-bool writeEntries(const ListBox& list, const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    for (int i = 0; i < list.ListCount(); ++i)
-        file.write(FileNames::encode(list.List(i)) + '\n');
-    return file.flush();
-}
-
-double seconds(qint64 nanoseconds) {
-    return double(nanoseconds) / 1e9;
+QString secondsOrDash(qint64 nanoseconds) {
+    return nanoseconds < 0 ? QStringLiteral("-")
+                           : QString::number(double(nanoseconds) / 1e9, 'f', 4);
 }
 
 } // namespace
@@ -96,95 +89,87 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    QElapsedTimer clock;
-    clock.start();
-    BenchDesktop desktop(clock);
-    Desktop::install(&desktop);
-
-    Trovan window;
-    window.Form_Load();
+    MainWindow window;
+    window.setFilesFolder(QDir::tempPath());
+    window.load(arguments.start);
     if (arguments.shown)
         window.show();
-    QApplication::processEvents();
-
-    try {
-        window.dirList->setPath(arguments.start);
-    } catch (const RuntimeError& error) {
-        std::fprintf(stderr, "bench_search: %s\n", qPrintable(error.description()));
+    auto* folderView = window.findChild<FolderView*>(QStringLiteral("folderView"));
+    auto* results = window.findChild<ResultList*>(QStringLiteral("resultList"));
+    if (!UserInput::waitFor([&] { return folderView->path() == arguments.start; }, 30000)) {
+        std::fprintf(stderr, "bench_search: cannot open %s\n", qPrintable(arguments.start));
         return 1;
     }
-    window.txtSearchSpec->setTextValue(arguments.pattern);
-    window.chksubmapp->setValue(1);
-    window.chkmapp->setValue(0);
-    window.Check1->setValue(1);
-    window.chkextension->setValue(1);
+    UserInput::click(&window, QStringLiteral("patternBox"));
+    UserInput::type(&window, arguments.pattern);
+    UserInput::click(&window, QStringLiteral("includeSubfolders"));
     QApplication::processEvents();
 
-    // The cancel, when asked for: a click posted at a yield is handled inside that yield.
-    qint64 cancelRanAt = -1;
-    int entriesAtCancel = 0;
-    qint64 yieldsAtCancel = 0;
-    YieldClock yields(clock);
-    QObject::connect(window.cmdExit, &QPushButton::clicked, [&] {
-        if (cancelRanAt < 0) {
-            cancelRanAt = clock.nsecsElapsed();
-            entriesAtCancel = window.lstFoundFiles->ListCount();
-            yieldsAtCancel = yields.yields();
+    QElapsedTimer clock;
+    clock.start();
+    YieldClock passes(clock);
+    qint64 firstEntryAt = -1, fullListAt = -1, cancelAt = -1, endedAt = -1;
+    qsizetype entriesAtCancel = 0;
+    QObject::connect(static_cast<QListView*>(results)->model(), &QAbstractItemModel::rowsInserted,
+                     [&] {
+                         if (firstEntryAt < 0)
+                             firstEntryAt = clock.nsecsElapsed();
+                     });
+    QObject::connect(&window, &MainWindow::searchEnded, [&] {
+        if (endedAt < 0)
+            endedAt = clock.nsecsElapsed();
+    });
+    // The full-list message is answered as soon as it is up.
+    QTimer messages;
+    QObject::connect(&messages, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (fullListAt < 0)
+                fullListAt = clock.nsecsElapsed();
+            box->accept();
         }
     });
-    qint64 pressedAt = 0;
-    bool cancelPosted = false;
-    // The folder the walk was entering at the yield that ended the largest gap: the gap holds
-    // the reading of that folder and the listing of the folders finished just before.
-    QString gapFolder;
-    yields.onYield = [&](qint64 now) {
-        if (yields.largestGapEndedAt() == now)
-            gapFolder = window.dirList->Path();
-        if (arguments.cancelAfter < 0 || cancelPosted ||
-            seconds(now - pressedAt) < arguments.cancelAfter)
-            return;
-        cancelPosted = true;
-        QMetaObject::invokeMethod(window.cmdExit, &QPushButton::click, Qt::QueuedConnection);
-    };
-
-    pressedAt = clock.nsecsElapsed();
-    yields.start();
-    window.cmdSearch->click();
-    yields.stop();
-    const qint64 returnedAt = yields.stoppedAt();
-
-    const int entries = window.lstFoundFiles->ListCount();
-    const QString fullList =
-        desktop.firstBoxAt() >= 0
-            ? QString::number(seconds(desktop.firstBoxAt() - pressedAt), 'f', 4)
-            : QStringLiteral("-");
-    std::printf("entries=%d search_s=%.4f full_list_s=%s max_gap_ms=%.2f gap_at_s=%.3f yields=%lld "
-                "peak_rss_mb=%.1f",
-                entries, seconds(returnedAt - pressedAt), qPrintable(fullList),
-                double(yields.largestGapNs()) / 1e6,
-                seconds(yields.largestGapEndedAt() - pressedAt), yields.yields(),
-                peakRssMegabytes());
+    messages.start(1);
     if (arguments.cancelAfter >= 0) {
-        if (cancelRanAt >= 0)
-            std::printf(" cancel_at_s=%.3f cancel_to_return_ms=%.2f yields_after_cancel=%lld "
-                        "entries_after_cancel=%d",
-                        seconds(cancelRanAt - pressedAt), double(returnedAt - cancelRanAt) / 1e6,
-                        yields.yields() - yieldsAtCancel, entries - entriesAtCancel);
+        QTimer::singleShot(int(arguments.cancelAfter * 1000), [&] {
+            cancelAt = clock.nsecsElapsed();
+            entriesAtCancel = results->count();
+            UserInput::click(&window, QStringLiteral("exitButton"));
+        });
+    }
+
+    const qint64 pressedAt = clock.nsecsElapsed();
+    passes.start();
+    UserInput::click(&window, QStringLiteral("searchButton"));
+    UserInput::waitFor(
+        [&] { return endedAt >= 0 && (fullListAt < 0 || !QApplication::activeModalWidget()); },
+        24 * 3600 * 1000);
+    passes.stop();
+
+    std::printf("entries=%lld search_s=%s first_entry_s=%s full_list_s=%s max_gap_ms=%.2f "
+                "peak_rss_mb=%.1f",
+                qlonglong(results->count()), qPrintable(secondsOrDash(endedAt - pressedAt)),
+                qPrintable(secondsOrDash(firstEntryAt < 0 ? -1 : firstEntryAt - pressedAt)),
+                qPrintable(secondsOrDash(fullListAt < 0 ? -1 : fullListAt - pressedAt)),
+                double(passes.largestGapNs()) / 1e6, peakRssMegabytes());
+    if (arguments.cancelAfter >= 0) {
+        if (cancelAt >= 0)
+            std::printf(" cancel_ms=%.2f entries_after_cancel=%lld",
+                        double(endedAt - cancelAt) / 1e6,
+                        qlonglong(results->count() - entriesAtCancel));
         else
             std::printf(" cancel=not-reached");
     }
-    // Last, as a path may hold blanks.
-    std::printf(" gap_folder=%s\n",
-                yields.largestGapEndedAt() == returnedAt ? "(the return)" : qPrintable(gapFolder));
-    if (desktop.firstBoxAt() >= 0 && !desktop.firstPrompt().startsWith(QLatin1String("You've")))
-        std::fprintf(stderr, "bench_search: message: %s\n", qPrintable(desktop.firstPrompt()));
+    std::printf("\n");
     std::fflush(stdout);
 
-    if (!arguments.entriesFile.isEmpty() &&
-        !writeEntries(*window.lstFoundFiles, arguments.entriesFile)) {
-        std::fprintf(stderr, "bench_search: cannot write %s\n", qPrintable(arguments.entriesFile));
-        return 1;
+    if (!arguments.entriesFile.isEmpty()) {
+        QFile file(arguments.entriesFile);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 1;
+        for (const QString& entry : results->entries())
+            file.write(FileNames::encode(entry) + '\n');
+        file.flush();
     }
-    // Leave at once: tearing the window down is not part of what is measured.
-    std::_Exit(0);
+    // Leave at once: tearing the window down, or a walk still blocked, is not measured.
+    _exit(0);
 }

@@ -1,9 +1,11 @@
 // Fuzzes the file-name pattern matcher against a plain dynamic-programming matcher written from
-// the pattern rules: the input's first line is the pattern, the rest the name's bytes. Names
-// also go through the file-name decoding, which must give back the very same bytes.
+// the pattern rules: the input's first line is the pattern, the rest the name's bytes. The name
+// is matched both decoded (matches) and as the system's bytes (matchesBytes): both must give
+// the reference's answer. Names also go through the file-name decoding, which must give back
+// the very same bytes.
 
-#include "platform/FileNames.h"
-#include "platform/FilePattern.h"
+#include "core/FileNames.h"
+#include "core/NamePattern.h"
 
 #include <QList>
 #include <cstdint>
@@ -78,10 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
 
     const QString patternText = FileNames::decode(patternBytes);
-    const FilePattern pattern(patternText);
-    if (pattern.text() != patternText)
+    const NamePattern pattern(patternText);
+    const bool expected = expectedMatch(patternText, name);
+    if (pattern.matches(name) != expected)
         std::abort();
-    if (pattern.matches(name) != expectedMatch(patternText, name))
+    if (pattern.matchesBytes(nameBytes) != expected)
         std::abort();
     return 0;
 }

@@ -1,10 +1,11 @@
-// Fuzzes Split against Qt's own splitter: the first byte gives the separator's length (0 to 3
-// bytes, taken next), the rest is the text. Split must return, give at least one element, and
+// Fuzzes splitText against Qt's own splitter: the first byte gives the separator's length (0 to 3
+// bytes, taken next), the rest is the text. splitText must return, give at least one element, and
 // give exactly what splitting left to right gives with one empty last element dropped.
 
-#include "app/Trovan.h"
-#include "platform/FileNames.h"
+#include "core/FileNames.h"
+#include "core/TextSplit.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = FileNames::decode(bytes.substr(separatorSize));
     const QString copy = text;
 
-    const QStringList elements = Trovan::Split(text, separator);
+    const QStringList elements = splitText(text, separator);
     if (elements.isEmpty() || text != copy)
         std::abort();
     if (separator.isEmpty()) {

@@ -2,7 +2,7 @@
 // ornament of two swung bands that meet in the middle under a sphere, with a smaller sphere on
 // each band. One frame, not interlaced, a 256-entry global colour table, index 0 transparent.
 //
-//     make_about_picture about/about.gif
+//     make_about_picture ui/about.gif
 //
 // The bands and spheres are shaded as lit solids and sampled 4 x 4 times per pixel; the result
 // is reduced to a ramp of 24 blues plus a transparent colour. Only the left half is computed

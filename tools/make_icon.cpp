@@ -1,7 +1,7 @@
 // Draws the program's window icon, a yellow note held by a blue pin, and writes it with Qt as
 // a 32 x 32 indexed PNG of 16 colours, entry 0 transparent.
 //
-//     make_icon app/trovan.png
+//     make_icon ui/trovan.png
 //
 // Every shape gives a palette entry directly; each pixel takes the entry that most of its
 // 8 x 8 samples show, and stays transparent when fewer than half of them hit anything. The

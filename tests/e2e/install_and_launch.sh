@@ -2,7 +2,8 @@
 # Installing: a fresh configuration installs into the user's own ~/.local unless given a prefix;
 # `cmake --install` into a temporary prefix gives the program a folder of its own, a launcher,
 # a desktop entry that desktop-file-validate accepts, and the icon; the entry's command started
-# on a real X server (Xvfb) shows the window, and leaving keeps setup.ini in the program folder.
+# on a real X server (Xvfb) shows the window, and a search and leaving keep setup.ini in the
+# program folder.
 # Skips (77) only when no X server can be started.
 #
 # Usage: install_and_launch.sh CMAKE GENERATOR SOURCE-DIR BUILD-DIR
@@ -53,7 +54,7 @@ icon="$prefix/share/icons/hicolor/32x32/apps/trovan.png"
 [ -x "$launcher" ] || fail "no launcher at bin/trovan"
 [ -x "$program_folder/trovan" ] || fail "no program at lib/trovan/trovan"
 [ -f "$entry" ] || fail "no desktop entry at share/applications/trovan.desktop"
-cmp "$source_dir/app/trovan.png" "$icon" || fail "the icon in the hicolor theme is not app/trovan.png"
+cmp "$source_dir/ui/trovan.png" "$icon" || fail "the icon in the hicolor theme is not ui/trovan.png"
 
 step "the desktop entry is valid and names the launcher"
 validation=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $validation"
@@ -86,13 +87,18 @@ main=$(window_named Trovan 30) || fail "the launcher showed no window \"Trovan\"
 [ "$(readlink -f "/proc/$program_pid/exe")" = "$(readlink -f "$program_folder/trovan")" ] ||
     fail "the window belongs to $(readlink -f "/proc/$program_pid/exe"), not the installed program"
 
-step "leaving keeps setup.ini in the program folder"
+step "a search, then leaving, keeps setup.ini in the program folder"
+sleep 1 # the folder list reads the folder it starts in
+keys "$main" alt+s
+sleep 1
 keys "$main" alt+v
 question=$(window_named 'Avsluta\?' 10) || fail "Alt+V asked nothing"
 keys "$question" Return
 program_ended "$program_pid" 20 || fail "the program did not end after Yes"
 [ "$program_status" = 0 ] || fail "the program ended with status $program_status"
-# No search ran, so the line saved is empty.
-[ "$(od -An -c "$program_folder/setup.ini" | tr -d ' ')" = '\r\n' ] ||
-    fail "setup.ini in the program folder is not the empty line of a session without search"
+# One line: the folder searched, which is there.
+saved=$(tr -d '\r\n' <"$program_folder/setup.ini") ||
+    fail "no setup.ini in the program folder after a search"
+[ -d "$saved" ] && [ "$(tail -c 2 "$program_folder/setup.ini" | od -An -c | tr -d ' ')" = '\r\n' ] ||
+    fail "setup.ini in the program folder does not name the folder searched on one CR LF line"
 echo "PASSED"

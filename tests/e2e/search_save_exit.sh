@@ -14,6 +14,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/trovan-e2e.XXXXXX")
 # shellcheck source-path=SCRIPTDIR source=xsession.sh
 source "$here/xsession.sh"
 xsession_start
+xsession_window_manager
 
 # The program folder has a capital letter: the "Fil sparad" message lower-cases the path, the
 # file that is opened keeps it.

@@ -7,11 +7,14 @@
 # and removes `work`; a process whose caller was killed outright is killed with it. Nothing
 # here reads the caller's own DISPLAY.
 #
-# There is no window manager, so windows are found by their title and focused directly:
-# `xdotool windowactivate` would fail.
+# By default there is no window manager, so windows are found by their title and focused
+# directly: `xdotool windowactivate` would fail. xsession_window_manager starts openbox, for a
+# test that wants the program as a desktop shows it, with frames and placement. A caller's
+# function xsession_cleanup, when defined, runs at exit once the programs have ended.
 
 xsession_display=""
 xsession_server_pid=""
+xsession_window_manager_pid=""
 xsession_program_pids=()
 program_pid=""
 
@@ -73,6 +76,23 @@ xsession_start() {
     mkdir "$work/home"
 }
 
+# xsession_window_manager: starts openbox on our display and waits until it manages windows.
+xsession_window_manager() {
+    command -v openbox >/dev/null ||
+        fail "openbox is not installed (scripts/install-deps.sh installs it)"
+    "${xsession_tied[@]}" env -i HOME="$work/home" PATH=/usr/local/bin:/usr/bin:/bin \
+        DISPLAY="$xsession_display" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    xsession_window_manager_pid=$!
+    # openbox announces the desktops once it has taken over the screen.
+    for _ in $(seq 100); do
+        xdotool get_num_desktops >/dev/null 2>&1 && return 0
+        kill -0 "$xsession_window_manager_pid" 2>/dev/null ||
+            fail "openbox ended at once: $(tail -n 3 "$work/openbox.log")"
+        sleep 0.1
+    done
+    fail "openbox did not take over the screen within 10 s"
+}
+
 xsession_stop() {
     local status=$?
     local pid
@@ -82,6 +102,13 @@ xsession_stop() {
     for pid in "${xsession_program_pids[@]}"; do
         wait "$pid" 2>/dev/null || true
     done
+    if declare -F xsession_cleanup >/dev/null; then
+        xsession_cleanup || status=1
+    fi
+    if [ -n "$xsession_window_manager_pid" ]; then
+        kill "$xsession_window_manager_pid" 2>/dev/null || true
+        wait "$xsession_window_manager_pid" 2>/dev/null || true
+    fi
     if [ -n "$xsession_server_pid" ]; then
         kill "$xsession_server_pid" 2>/dev/null || true
         wait "$xsession_server_pid" 2>/dev/null || true

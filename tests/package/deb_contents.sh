@@ -57,8 +57,8 @@ dpkg-deb -x "$deb" "$root"
 if readelf -d "$root/usr/bin/trovan" | grep -E 'R(UN)?PATH'; then
     fail "/usr/bin/trovan carries a library search path"
 fi
-cmp "$source_dir/app/trovan.png" "$root/usr/share/icons/hicolor/32x32/apps/trovan.png" ||
-    fail "the icon is not app/trovan.png"
+cmp "$source_dir/ui/trovan.png" "$root/usr/share/icons/hicolor/32x32/apps/trovan.png" ||
+    fail "the icon is not ui/trovan.png"
 
 entry="$root/usr/share/applications/trovan.desktop"
 validation=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $validation"

@@ -1,6 +1,6 @@
 #include "support/TestTree.h"
 
-#include "platform/FileNames.h"
+#include "core/FileNames.h"
 
 #include <QDir>
 #include <QDirIterator>

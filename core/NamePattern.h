@@ -1,0 +1,39 @@
+#pragma once
+
+// A file-name pattern as people type it in a file finder: "*" any run of characters, "?" one
+// character, case-insensitive, several patterns separated by ";". "*.*" and "*" match every name;
+// a pattern ending in ".*" also matches names without a dot ("rap*.*" finds "rapport"); an empty
+// pattern matches every name. Parsed once, then matched many times.
+//
+// A name can be matched as it comes from the system, as bytes: an ASCII name against an ASCII
+// pattern is compared without decoding it, which is what almost every name in a search is.
+
+#include <QString>
+#include <QStringView>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class NamePattern {
+public:
+    NamePattern() = default;
+    explicit NamePattern(const QString& text);
+
+    bool matches(QStringView name) const;
+    bool matchesBytes(std::string_view name) const;
+    bool matchesEverything() const { return m_matchesAll; }
+
+private:
+    struct Glob {
+        std::u16string folded;         // the glob, case-folded
+        std::u16string withoutDotStar; // for "x.*": "x", matched against names without a dot
+        bool endsInDotStar = false;
+        bool isStarThenLiteral = false; // "*.txt": a case-insensitive comparison of the end
+    };
+    template <typename Name> bool matchesFolded(const Name& name) const;
+
+    std::vector<Glob> m_globs;
+    bool m_matchesAll = true;
+    bool m_anyEndsInDotStar = false;
+    bool m_isAscii = true;
+};

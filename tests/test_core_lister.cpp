@@ -1,0 +1,178 @@
+// The folder list's source and the drive list's: FolderLister on real temporary folders (what
+// it lists, what it reports, which answers it drops, what it watches), and Volumes.
+
+#include "core/FolderLister.h"
+#include "core/Volumes.h"
+#include "support/TestTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+// Everything a lister says, in the order it says it.
+struct Heard {
+    QList<SubfolderListing> listed;
+    QStringList failed; // "folder|reason"
+    QStringList changed;
+    explicit Heard(FolderLister& lister) {
+        QObject::connect(&lister, &FolderLister::listed,
+                         [this](const SubfolderListing& listing) { listed.append(listing); });
+        QObject::connect(&lister, &FolderLister::failed,
+                         [this](const QString& folder, const QString& error) {
+                             failed.append(folder + u'|' + error);
+                         });
+        QObject::connect(&lister, &FolderLister::folderChanged,
+                         [this](const QString& folder) { changed.append(folder); });
+    }
+    qsizetype answers() const { return listed.size() + failed.size(); }
+};
+
+// Waits for the lister to answer, then a little longer: a stale answer would come by then.
+bool answered(FolderLister& lister, const Heard& heard, qsizetype expected) {
+    const bool done =
+        QTest::qWaitFor([&] { return !lister.isBusy() && heard.answers() >= expected; }, 10000);
+    QTest::qWait(100);
+    return done;
+}
+
+} // namespace
+
+class CoreListerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void listsSubfoldersSortedIgnoringCaseWithLinksAndNoHiddenOnes() {
+        TestTree tree;
+        for (const char* name : {"delta", "Gamma", "beta", "Alfa", ".dold"})
+            tree.folder(QStringLiteral("S/") + QLatin1String(name));
+        tree.file("S/fil.txt");
+        tree.link("S/länk", tree.path("S/beta"));
+        tree.link("S/fillänk", tree.path("S/fil.txt"));
+        FolderLister lister;
+        Heard heard(lister);
+        lister.list(tree.path("S"));
+        QVERIFY(lister.isBusy());
+        QVERIFY(answered(lister, heard, 1));
+        QCOMPARE(heard.failed, QStringList{});
+        QCOMPARE(heard.listed.size(), 1);
+        const SubfolderListing& listing = heard.listed.first();
+        QCOMPARE(listing.folder, tree.path("S"));
+        QCOMPARE(listing.names, (QStringList{"Alfa", "beta", "delta", "Gamma", "länk"}));
+        QCOMPARE(listing.isLink, (QList<bool>{false, false, false, false, true}));
+        QVERIFY(listing.error.isEmpty());
+    }
+
+    void aMissingFolderOrAFileFailsWithTheReason() {
+        TestTree tree;
+        const QString file = tree.file("fil.txt");
+        FolderLister lister;
+        Heard heard(lister);
+        lister.list(tree.path("saknas"));
+        QVERIFY(answered(lister, heard, 1));
+        lister.list(file);
+        QVERIFY(answered(lister, heard, 2));
+        QCOMPARE(heard.listed.size(), 0);
+        QCOMPARE(heard.failed,
+                 (QStringList{tree.path("saknas") + u'|' +
+                                  QStringLiteral("Sökvägen hittades inte: ") + tree.path("saknas"),
+                              file + u'|' +
+                                  QStringLiteral("Sökvägen hittades inte (en del av den är ingen "
+                                                 "mapp): ") +
+                                  file}));
+    }
+
+    // The answer to an older request never arrives after a newer one was made, whichever
+    // thread finishes first.
+    void anOlderRequestsAnswerIsDropped() {
+        TestTree tree;
+        tree.folder("A/a");
+        tree.folder("B/b");
+        FolderLister lister;
+        Heard heard(lister);
+        lister.list(tree.path("A"));
+        lister.list(tree.path("saknas"));
+        lister.list(tree.path("B"));
+        QVERIFY(answered(lister, heard, 1));
+        QCOMPARE(heard.failed, QStringList{});
+        QCOMPARE(heard.listed.size(), 1);
+        QCOMPARE(heard.listed.first().folder, tree.path("B"));
+
+        lister.list(tree.path("A"));
+        lister.list(tree.path("saknas"));
+        QVERIFY(answered(lister, heard, 2));
+        QCOMPARE(heard.listed.size(), 1);
+        QCOMPARE(heard.failed.size(), 1);
+        QVERIFY(heard.failed.first().startsWith(tree.path("saknas") + u'|'));
+    }
+
+    void aSubfolderMadeOrRemovedInTheListedFolderIsReported() {
+        TestTree tree;
+        const QString watched = tree.folder("S");
+        tree.folder("S/gammal");
+        FolderLister lister;
+        Heard heard(lister);
+        lister.list(watched);
+        QVERIFY(answered(lister, heard, 1));
+        QCOMPARE(heard.listed.size(), 1);
+
+        // A plain file changes no subfolder.
+        tree.file("S/fil.txt", "x");
+        QFile::remove(tree.path("S/fil.txt"));
+        QTest::qWait(300);
+        QCOMPARE(heard.changed, QStringList{});
+
+        tree.folder("S/ny");
+        QVERIFY(QTest::qWaitFor([&] { return !heard.changed.isEmpty(); }, 5000));
+        QCOMPARE(heard.changed.first(), watched);
+        heard.changed.clear();
+        QVERIFY(QDir(tree.path("S/gammal")).removeRecursively());
+        QVERIFY(QTest::qWaitFor([&] { return !heard.changed.isEmpty(); }, 5000));
+        QCOMPARE(heard.changed.first(), watched);
+
+        // Once another folder is listed, the first is no longer watched.
+        const QString other = tree.folder("T");
+        lister.list(other);
+        QVERIFY(answered(lister, heard, 2));
+        heard.changed.clear();
+        tree.folder("S/senare");
+        QTest::qWait(300);
+        QCOMPARE(heard.changed, QStringList{});
+        tree.folder("T/ny");
+        QVERIFY(QTest::qWaitFor([&] { return !heard.changed.isEmpty(); }, 5000));
+        QCOMPARE(heard.changed.first(), other);
+    }
+
+    void theRootComesFirstAndNoPseudoFileSystemIsAVolume() {
+        const QList<Volume> volumes = Volumes::read();
+        QVERIFY(!volumes.isEmpty());
+        QCOMPARE(volumes.first().mountPoint, QStringLiteral("/"));
+        QVERIFY(!volumes.first().label.isEmpty());
+        for (qsizetype i = 1; i < volumes.size(); ++i) {
+            const QString& mountPoint = volumes[i].mountPoint;
+            QVERIFY2(mountPoint != QLatin1String("/") && mountPoint != QLatin1String("/proc") &&
+                         !mountPoint.startsWith(QLatin1String("/sys")),
+                     qPrintable(mountPoint));
+        }
+    }
+
+    void thePathIsHeldByTheLongestMountPointBeforeIt() {
+        const QList<Volume> volumes = {
+            {"/mnt/usb", "USB"}, {"/", "vda"}, {"/mnt", "mnt"}, {"/mnt/usb/inre", "inre"}};
+        QCOMPARE(Volumes::indexHolding(volumes, "/mnt/usb/a/b"), 0);
+        QCOMPARE(Volumes::indexHolding(volumes, "/mnt/usb"), 0);
+        QCOMPARE(Volumes::indexHolding(volumes, "/mnt/usb/inre/x"), 3);
+        QCOMPARE(Volumes::indexHolding(volumes, "/mnt/usbsticka/a"),
+                 2); // a prefix of the name only
+        QCOMPARE(Volumes::indexHolding(volumes, "/mnt"), 2);
+        QCOMPARE(Volumes::indexHolding(volumes, "/home/ann"), 1);
+        QCOMPARE(Volumes::indexHolding(volumes, "/"), 1);
+        QCOMPARE(Volumes::indexHolding(volumes, "mnt/usb"), -1);
+        const QList<Volume> withoutRoot = {{"/mnt/usb", "USB"}};
+        QCOMPARE(Volumes::indexHolding(withoutRoot, "/home/ann"), -1);
+        QCOMPARE(Volumes::indexHolding(withoutRoot, "/mnt/usb/x"), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(CoreListerTest)
+#include "test_core_lister.moc"

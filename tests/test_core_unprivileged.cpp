@@ -1,0 +1,194 @@
+// Places an ordinary user may not read, enter or write. Root may do all of that, so this suite
+// runs without root's privileges (tests/run-unprivileged.sh runs it as nobody).
+
+#include "core/FileNames.h"
+#include "core/ProgramFiles.h"
+#include "core/Search.h"
+#include "core/StoredFiles.h"
+#include "support/TestTree.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    QStringList entries;
+    int finished = 0;
+    QStringList failures;
+};
+
+Outcome run(const QString& start, const QString& pattern, bool listFolders = false) {
+    SearchOptions options;
+    options.startFolder = start;
+    options.pattern = pattern;
+    options.includeSubfolders = true;
+    options.listFolders = listFolders;
+    Search search;
+    Outcome outcome;
+    bool over = false;
+    QObject::connect(&search, &Search::entriesReady, [&] { outcome.entries += search.takeEntries(); });
+    QObject::connect(&search, &Search::finished, [&] {
+        outcome.entries += search.takeEntries();
+        ++outcome.finished;
+        over = true;
+    });
+    QObject::connect(&search, &Search::failed, [&](const QString& description) {
+        outcome.failures.append(description);
+        over = true;
+    });
+    search.start(options);
+    if (!QTest::qWaitFor([&] { return over; }, 60000))
+        qWarning("the search did not end");
+    return outcome;
+}
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+void setMode(const QString& path, mode_t mode) {
+    if (chmod(FileNames::encode(path).constData(), mode) != 0)
+        qWarning("chmod failed");
+}
+
+// Gives every folder below `root` its permissions back, so the temporary tree can be removed.
+struct Unlock {
+    QString root;
+    ~Unlock() { QProcess::execute("chmod", {"-R", "u+rwx", root}); }
+};
+
+// What find lists as files matching `glob` below `root`, hidden names pruned.
+QStringList findFiles(const QString& root, const QString& glob) {
+    QProcess find;
+    find.start("find", {root, "-name", ".*", "-prune", "-o", "-iname", glob, "(", "-type", "f",
+                        "-o", "-xtype", "f", ")", "-print0"});
+    find.waitForFinished(60000);
+    QStringList files;
+    for (const QByteArray& line : find.readAllStandardOutput().split('\0'))
+        if (!line.isEmpty())
+            files.append(FileNames::decode(line.toStdString()));
+    return files;
+}
+
+} // namespace
+
+class CoreUnprivilegedTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        if (geteuid() == 0)
+            QFAIL("run without root's privileges: tests/run-unprivileged.sh");
+    }
+
+    void anUnwritableProgramFolderSendsTheFilesToTheUsersDataFolder() {
+        TestTree tree;
+        const Unlock unlock{tree.root()};
+        const QString program = tree.folder("program");
+        setMode(program, 0555);
+        qputenv("XDG_DATA_HOME", FileNames::encode(tree.path("xdg")));
+        const QString folder = ProgramFiles::folderFor(program);
+        QCOMPARE(folder, tree.path("xdg/trovan"));
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(StoredFiles::writeList(folder + "/lista.txt", {"x"}), std::nullopt);
+        setMode(program, 0755);
+        QCOMPARE(ProgramFiles::folderFor(program), program);
+    }
+
+    void foldersThatCannotBeReadAreSkippedQuietly() {
+        TestTree tree;
+        const Unlock unlock{tree.root()};
+        tree.file("S/s.txt");
+        tree.file("S/unreadable/r.txt");
+        tree.file("S/unreadable/inner/ri.txt");
+        tree.file("S/ok/o.txt");
+        tree.file("S/ok/locked/l.txt");
+        tree.file("S/z/z.txt");
+        setMode(tree.path("S/unreadable"), 0300); // may be entered, not listed
+        setMode(tree.path("S/ok/locked"), 0000);  // two levels down
+        const Outcome files = run(tree.path("S"), "*.txt");
+        QCOMPARE(files.failures, QStringList{});
+        QCOMPARE(files.finished, 1);
+        QCOMPARE(files.entries,
+                 (QStringList{tree.path("S/z/z.txt"), tree.path("S/ok/o.txt"), tree.path("S/s.txt")}));
+        const Outcome folders = run(tree.path("S"), "*.txt", true);
+        QCOMPARE(folders.failures, QStringList{});
+        QCOMPARE(folders.entries, (QStringList{tree.path("S/z"), tree.path("S/ok"), tree.path("S")}));
+        QCOMPARE(sorted(files.entries), sorted(findFiles(tree.path("S"), "*.txt")));
+    }
+
+    // A folder that can be read but not entered (r--): its names and their types come with the
+    // listing, so its files are listed, as find lists them; what lies below it cannot be opened.
+    void aFolderThatCanBeReadButNotEntered() {
+        TestTree tree;
+        const Unlock unlock{tree.root()};
+        tree.file("S/s.txt");
+        tree.file("S/ronly/f.txt");
+        tree.file("S/ronly/g.txt");
+        tree.file("S/ronly/sub/below.txt");
+        setMode(tree.path("S/ronly"), 0444);
+        const Outcome files = run(tree.path("S"), "*.txt");
+        QCOMPARE(files.failures, QStringList{});
+        QCOMPARE(files.finished, 1);
+        const QStringList found = findFiles(tree.path("S"), "*.txt");
+        QCOMPARE(sorted(files.entries), sorted(found));
+        QVERIFY(!files.entries.contains(tree.path("S/ronly/sub/below.txt")));
+        QCOMPARE(files.entries.constLast(), tree.path("S/s.txt"));
+        if (!found.contains(tree.path("S/ronly/f.txt")))
+            QSKIP("this file system gives no entry types: find cannot tell files either");
+        QCOMPARE(sorted(files.entries), sorted({tree.path("S/ronly/f.txt"), tree.path("S/ronly/g.txt"),
+                                                tree.path("S/s.txt")}));
+        // The folder itself as the start folder: listed the same way.
+        const Outcome start = run(tree.path("S/ronly"), "*");
+        QCOMPARE(start.failures, QStringList{});
+        QCOMPARE(sorted(start.entries), sorted({tree.path("S/ronly/f.txt"), tree.path("S/ronly/g.txt")}));
+    }
+
+    void aStartFolderThatCannotBeReadFails() {
+        TestTree tree;
+        const Unlock unlock{tree.root()};
+        tree.file("S/s.txt");
+        setMode(tree.path("S"), 0000);
+        const Outcome outcome = run(tree.path("S"), "*");
+        QCOMPARE(outcome.failures, QStringList{QStringLiteral("Åtkomst nekad: ") + tree.path("S")});
+        QCOMPARE(outcome.finished, 0);
+    }
+
+    void aReadOnlyListIsRefusedAndKept() {
+        TestTree tree;
+        const Unlock unlock{tree.root()};
+        const QString list = tree.file("program/lista.txt", "gammal\r\n");
+        setMode(list, 0444);
+        const auto error = StoredFiles::writeList(list, {"ny"});
+        QVERIFY(error);
+        QCOMPARE(error->description, QStringLiteral("Åtkomst nekad: ") + list);
+        QCOMPARE(readBytes(list), QByteArray("gammal\r\n"));
+        QCOMPARE(QDir(tree.path("program")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"lista.txt"});
+
+        // A writable list in a folder that may not be written: no new file can be made beside it.
+        const QString locked = tree.file("locked/lista.txt", "gammal\r\n");
+        setMode(tree.path("locked"), 0555);
+        const auto folderError = StoredFiles::writeList(locked, {"ny"});
+        QVERIFY(folderError);
+        QCOMPARE(folderError->description, QStringLiteral("Åtkomst nekad: ") + locked);
+        QCOMPARE(readBytes(locked), QByteArray("gammal\r\n"));
+    }
+
+    void anUnreadableSetupIniReadsAsNothingAndIsKept() {
+        TestTree tree;
+        const Unlock unlock{tree.root()};
+        const QString ini = tree.file("setup.ini", "/home/ann\r\n");
+        setMode(ini, 0000);
+        QCOMPARE(StoredFiles::readSavedFolder(ini), QString());
+        setMode(ini, 0644);
+        QCOMPARE(readBytes(ini), QByteArray("/home/ann\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CoreUnprivilegedTest)
+#include "test_core_unprivileged.moc"

@@ -1,0 +1,218 @@
+// A whole session with the keyboard alone: the Tab order of each state, the access keys, Enter
+// and Esc, and where the focus is after each message box and each change of panel.
+
+#include "app/ApplicationSetup.h"
+#include "support/TestTree.h"
+#include "support/UserInput.h"
+#include "ui/FileOpener.h"
+#include "ui/FolderView.h"
+#include "ui/MainWindow.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QImage>
+#include <QKeySequence>
+#include <QPushButton>
+#include <QTest>
+
+using namespace UserInput;
+
+namespace {
+
+struct RecordingOpener : FileOpener {
+    QStringList opened;
+    void open(const QString& file) override { opened.append(file); }
+};
+
+// A message box closed: the window manager gives the keyboard back to the window, which
+// the offscreen platform does not do by itself.
+bool windowManagerActivates(QWidget* window) {
+    if (!waitFor([&] { return window->isActiveWindow(); }, 300))
+        window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+QString focused() {
+    QWidget* widget = QApplication::focusWidget();
+    return widget ? widget->objectName() : QString();
+}
+
+// The controls the focus visits from the search button on, one Tab at a time, until it is
+// back there.
+QStringList tabOrder(QWidget* window) {
+    QStringList visited{focused()};
+    for (int i = 0; i < 20; ++i) {
+        key(window, Qt::Key_Tab);
+        if (focused() == visited.first())
+            return visited;
+        visited.append(focused());
+    }
+    return visited;
+}
+
+// The share of a list's visible edge, a band two pixels wide, drawn in its highlight colour:
+// the focus frame, plainly told from the list's own border and from a change of shade.
+double framedShare(QAbstractItemView* list) {
+    const QImage picture = list->viewport()->grab().toImage();
+    const QRgb highlight = list->palette().color(QPalette::Active, QPalette::Highlight).rgb();
+    int framed = 0;
+    int edge = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            if (x >= 2 && y >= 2 && x < picture.width() - 2 && y < picture.height() - 2)
+                continue;
+            ++edge;
+            framed += picture.pixel(x, y) == highlight;
+        }
+    return edge == 0 ? 0 : double(framed) / edge;
+}
+
+// Whether the list's edge shows the focus frame when the list has the focus, and not before.
+QString focusFrameFault(double before, double focused) {
+    if (before < 0.5 && focused == 1.0)
+        return {};
+    return QStringLiteral("highlighted along the edge: %1% without the focus, %2% with it")
+        .arg(before * 100)
+        .arg(focused * 100);
+}
+
+} // namespace
+
+class WindowKeyboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aSessionWithTheKeyboardAlone() {
+        TestTree tree;
+        tree.file("top.txt");
+        tree.file("sub/inner.txt");
+        for (int i = 0; i < 200; ++i)
+            tree.file(QStringLiteral("sub/more%1/x.txt").arg(i));
+        RecordingOpener opener;
+        MainWindow window;
+        window.setFilesFolder(tree.folder("files"));
+        window.setOpener(&opener);
+        window.load(tree.root());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* folderView = window.findChild<FolderView*>("folderView");
+        auto* resultList = window.findChild<QAbstractItemView*>("resultList");
+        QVERIFY(waitFor([&] { return folderView->path() == tree.root(); }));
+
+        // The access keys are set on the buttons a person reaches with Alt.
+        const auto accessKey = [&](const char* name) {
+            return QKeySequence::mnemonic(window.findChild<QPushButton*>(name)->text());
+        };
+        QCOMPARE(accessKey("searchButton"), QKeySequence(Qt::ALT | Qt::Key_S));
+        QCOMPARE(accessKey("exitButton"), QKeySequence(Qt::ALT | Qt::Key_V));
+
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+        QCOMPARE(tabOrder(&window),
+                 (QStringList{"searchButton", "exitButton", "folderView", "driveBox", "aboutButton",
+                              "fullPaths", "patternBox", "listFolders", "includeSubfolders",
+                              "keepExtensions"}));
+
+        // Esc does nothing in the option state.
+        key(&window, Qt::Key_Escape);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.state(), MainWindow::State::Options);
+
+        // Alt+V asks before leaving; "Nej" gives the focus back where it was.
+        Message asked;
+        answerNextMessage(&asked, Qt::Key_Escape);
+        key(&window, Qt::Key_V, Qt::AltModifier);
+        QVERIFY(waitFor([&] { return !asked.title.isEmpty(); }, 2000));
+        QCOMPARE(asked.title, QStringLiteral("Avsluta?"));
+        QCOMPARE(window.state(), MainWindow::State::Options);
+        QVERIFY(windowManagerActivates(&window));
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+
+        // Enter on a subfolder highlighted with the arrows opens it and searches nothing; the
+        // next Enter searches there and leaves the focus on the search button.
+        key(&window, Qt::Key_Tab);
+        const double folderViewBefore = framedShare(folderView);
+        key(&window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("folderView"));
+        const QString folderFrame = focusFrameFault(folderViewBefore, framedShare(folderView));
+        QVERIFY2(folderFrame.isEmpty(), qPrintable(folderFrame));
+        key(&window, Qt::Key_Down);
+        QCOMPARE(folderView->highlightedFolder(), tree.path("files"));
+        key(&window, Qt::Key_Down);
+        QCOMPARE(folderView->highlightedFolder(), tree.path("sub"));
+        key(&window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return folderView->path() == tree.path("sub"); }));
+        QCOMPARE(window.state(), MainWindow::State::Options);
+        QCOMPARE(focused(), QStringLiteral("folderView"));
+        key(&window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Results; }));
+        QCOMPARE(resultList->model()->rowCount(), 1);
+        QCOMPARE(resultList->model()->index(0, 0).data().toString(), tree.path("sub/inner.txt"));
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+
+        QCOMPARE(accessKey("searchButton"), QKeySequence(Qt::ALT | Qt::Key_N));
+        QCOMPARE(tabOrder(&window),
+                 (QStringList{"searchButton", "exitButton", "resultList", "removeMarkedButton",
+                              "saveListButton", "aboutButton", "openFileButton"}));
+        key(&window, Qt::Key_Escape);
+        QCOMPARE(window.state(), MainWindow::State::Results);
+
+        // "Fil sparad" closed, then Alt+N: the focus goes to the search button, not "Om...".
+        key(&window, Qt::Key_Tab);
+        const double resultListBefore = framedShare(resultList);
+        key(&window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("resultList"));
+        const QString resultFrame = focusFrameFault(resultListBefore, framedShare(resultList));
+        QVERIFY2(resultFrame.isEmpty(), qPrintable(resultFrame));
+        key(&window, Qt::Key_Tab);
+        key(&window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("saveListButton"));
+        answerNextMessage(nullptr);
+        key(&window, Qt::Key_Space);
+        QVERIFY(waitFor([&] { return opener.opened.size() == 1; }));
+        QVERIFY(windowManagerActivates(&window));
+        QCOMPARE(focused(), QStringLiteral("saveListButton"));
+        key(&window, Qt::Key_N, Qt::AltModifier);
+        QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Options; }, 2000));
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+        QVERIFY(waitFor([&] { return folderView->path() == tree.path("sub"); }));
+
+        // Esc during a search cancels it: nothing is added after it.
+        key(&window, Qt::Key_Tab); // exit
+        key(&window, Qt::Key_Tab); // folder list
+        key(&window, Qt::Key_Tab); // drive box
+        key(&window, Qt::Key_Tab); // about
+        key(&window, Qt::Key_Tab); // full paths
+        key(&window, Qt::Key_Tab); // pattern box
+        QCOMPARE(focused(), QStringLiteral("patternBox"));
+        type(&window, "x*");
+        key(&window, Qt::Key_Tab);
+        key(&window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("includeSubfolders"));
+        key(&window, Qt::Key_Space);
+        key(&window, Qt::Key_Return);
+        QCOMPARE(window.state(), MainWindow::State::Searching);
+        key(&window, Qt::Key_Escape);
+        QCOMPARE(window.state(), MainWindow::State::Results);
+        const int kept = resultList->model()->rowCount();
+        QTest::qWait(300);
+        QCOMPARE(resultList->model()->rowCount(), kept);
+        QVERIFY(kept < 200);
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+
+        // Once more, to the end.
+        key(&window, Qt::Key_N, Qt::AltModifier);
+        QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Options; }, 2000));
+        key(&window, Qt::Key_S, Qt::AltModifier);
+        QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Results; }));
+        QCOMPARE(resultList->model()->rowCount(), 200);
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    setUpApplication();
+    WindowKeyboardTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_keyboard.moc"
