@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     findutils util-linux
     xdg-utils
+    fuse3 python3-fusepy
     libgif-dev
     dpkg-dev appstream openbox
 )
