@@ -255,6 +255,10 @@ private slots:
                     StoredFiles::writeList(list, i % 2 ? second : first);
             }
             usleep(useconds_t(3000 + round * 7000));
+            // The last round waits for a whole new list first, however slow the writes are, so
+            // that a kill after a finished write is tried too.
+            for (int waited = 0; round == 11 && readBytes(list) == old && waited < 2000; ++waited)
+                usleep(10000);
             QCOMPARE(kill(child, SIGKILL), 0);
             int status = 0;
             QCOMPARE(waitpid(child, &status, 0), child);
