@@ -40,7 +40,6 @@ struct Folder {
     bool readAhead = false; // read by a reader thread, not yet taken by the walk
 
     int error = 0; // errno of a folder that could not be opened
-    std::shared_ptr<const Descriptor> descriptor;
     FolderListing listing;
     std::vector<std::shared_ptr<Folder>> subfolders; // those to walk, in listing order
 };
@@ -68,7 +67,12 @@ struct Search::Walk {
     std::weak_ptr<Walk> self;
 
     std::mutex mutex;
-    std::condition_variable changed;
+    // Two kinds of waiter, woken only when there is something for them: the walk (for the
+    // folder it wants, or for room to hand out) and the idle readers (for work, or room ahead).
+    std::condition_variable walkWakes;
+    std::condition_variable readersWake;
+    const Folder* walkWaitsFor = nullptr;
+    int idleReaders = 0;
     bool stopped = false; // cancelled, or the walk is over: nothing more is wanted
     bool hasReaders = false;
     // Handed out to the receiver.
@@ -119,8 +123,6 @@ void Search::Walk::read(Folder& folder) const {
         subfolder->path.append(folder.listing.name(name));
         folder.subfolders.push_back(std::move(subfolder));
     }
-    if (!folder.subfolders.empty())
-        folder.descriptor = std::move(descriptor);
 }
 
 void Search::Walk::finishRead(std::unique_lock<std::mutex>&, Folder& folder, bool byReader) {
@@ -131,9 +133,13 @@ void Search::Walk::finishRead(std::unique_lock<std::mutex>&, Folder& folder, boo
         bytesAhead += folder.listing.memoryUse();
     }
     // The walk visits subfolders from the last to the first: the last ends up on top.
-    if (hasReaders)
+    if (hasReaders && !folder.subfolders.empty()) {
         queue.insert(queue.end(), folder.subfolders.begin(), folder.subfolders.end());
-    changed.notify_all();
+        if (idleReaders > 0)
+            readersWake.notify_all();
+    }
+    if (walkWaitsFor == &folder)
+        walkWakes.notify_one();
 }
 
 // The walk's own read of a folder: taken from a reader if one has it, else read here.
@@ -147,22 +153,27 @@ void Search::Walk::take(Folder& folder) {
         finishRead(lock, folder, false);
         return;
     }
-    changed.wait(lock, [&] { return folder.state == Folder::State::Read || stopped; });
+    walkWaitsFor = &folder;
+    walkWakes.wait(lock, [&] { return folder.state == Folder::State::Read || stopped; });
+    walkWaitsFor = nullptr;
     if (folder.readAhead) {
         folder.readAhead = false;
         --foldersAhead;
         bytesAhead -= folder.listing.memoryUse();
-        changed.notify_all();
+        if (idleReaders > 0)
+            readersWake.notify_one();
     }
 }
 
 void Search::Walk::readAhead() {
     std::unique_lock lock(mutex);
     for (;;) {
-        changed.wait(lock, [&] {
+        ++idleReaders;
+        readersWake.wait(lock, [&] {
             return stopped || (!queue.empty() && foldersAhead < MaxFoldersReadAhead &&
                                bytesAhead < MaxBytesReadAhead);
         });
+        --idleReaders;
         if (stopped)
             return;
         std::shared_ptr<Folder> folder = std::move(queue.back());
@@ -202,7 +213,7 @@ void Search::Walk::handOut(const Folder& folder) {
     std::unique_lock lock(mutex);
     waiting.append(std::move(entries));
     postDelivery(lock);
-    changed.wait(lock, [&] { return stopped || waiting.size() < MaxEntriesWaiting; });
+    walkWakes.wait(lock, [&] { return stopped || waiting.size() < MaxEntriesWaiting; });
 }
 
 void Search::Walk::run(int readers) {
@@ -236,8 +247,6 @@ void Search::Walk::run(int readers) {
             Step& step = path.back();
             if (step.next > 0) {
                 std::shared_ptr<Folder> subfolder = std::move(step.folder->subfolders[--step.next]);
-                if (step.next == 0)
-                    step.folder->descriptor.reset();
                 take(*subfolder);
                 if (subfolder->error == 0)
                     path.push_back({subfolder, subfolder->subfolders.size()});
@@ -253,7 +262,7 @@ void Search::Walk::run(int readers) {
     stopped = true;
     done = true;
     queue.clear();
-    changed.notify_all();
+    readersWake.notify_all();
     postDelivery(lock);
 }
 
@@ -289,7 +298,8 @@ void Search::cancel() {
         m_walk->queue.clear();
         m_walk->waiting.clear();
     }
-    m_walk->changed.notify_all();
+    m_walk->walkWakes.notify_all();
+    m_walk->readersWake.notify_all();
     m_walk.reset();
 }
 
@@ -301,7 +311,7 @@ QStringList Search::takeEntries() {
         const std::lock_guard lock(m_walk->mutex);
         entries.swap(m_walk->waiting);
     }
-    m_walk->changed.notify_all();
+    m_walk->walkWakes.notify_one();
     return entries;
 }
 
