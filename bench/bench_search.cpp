@@ -10,9 +10,7 @@
 // many seconds after the search button, and the line adds cancel_ms (from that click to the
 // result state) and entries_after_cancel (entries added after the click: should be 0).
 //
-// With --unshown the window is never shown, so nothing is painted.
-//
-// Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS] [--unshown]
+// Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS]
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "app/ApplicationSetup.h"
@@ -40,7 +38,6 @@ struct Arguments {
     QString pattern;
     QString entriesFile;
     double cancelAfter = -1;
-    bool shown = true;
 };
 
 bool parse(const QStringList& arguments, Arguments& parsed) {
@@ -49,8 +46,6 @@ bool parse(const QStringList& arguments, Arguments& parsed) {
         const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--entries") && i + 1 < arguments.size())
             parsed.entriesFile = arguments.at(++i);
-        else if (argument == QLatin1String("--unshown"))
-            parsed.shown = false;
         else if (argument == QLatin1String("--cancel-after") && i + 1 < arguments.size())
             parsed.cancelAfter = arguments.at(++i).toDouble();
         else
@@ -85,15 +80,14 @@ int main(int argc, char** argv) {
     Arguments arguments;
     if (!parse(QApplication::arguments(), arguments)) {
         std::fprintf(stderr, "usage: bench_search START PATTERN [--entries FILE] "
-                             "[--cancel-after SECONDS] [--unshown]\n");
+                             "[--cancel-after SECONDS]\n");
         return 2;
     }
 
     MainWindow window;
     window.setFilesFolder(QDir::tempPath());
     window.load(arguments.start);
-    if (arguments.shown)
-        window.show();
+    window.show();
     auto* folderView = window.findChild<FolderView*>(QStringLiteral("folderView"));
     auto* results = window.findChild<ResultList*>(QStringLiteral("resultList"));
     if (!UserInput::waitFor([&] { return folderView->path() == arguments.start; }, 30000)) {

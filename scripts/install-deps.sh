@@ -11,6 +11,7 @@ packages=(
     findutils util-linux
     xdg-utils
     fuse3 python3-fusepy
+    bfs
     libgif-dev
     dpkg-dev appstream openbox
 )
