@@ -26,6 +26,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/trovan-screenshots.XXXXXX")
 # shellcheck source-path=SCRIPTDIR source=../tests/e2e/xsession.sh
 source "$top/tests/e2e/xsession.sh"
 xsession_start
+xsession_window_manager
 
 # The sample tree lies at a fixed, short place, since its path shows in the pictures.
 sample=/tmp/trovan-exempel
@@ -70,7 +71,28 @@ picture "$about" about.png
 keys "$about" Return
 window_gone 'Om\.\.\.' 10 || fail "the about window stayed open"
 
+click "$main" 196 268 # "Spara lista i textfil"
+saved=$(window_named 'Fil sparad' 10) || fail "no \"Fil sparad\" message"
+picture "$saved" message-saved.png
+keys "$saved" Return
+window_gone 'Fil sparad' 10 || fail "the \"Fil sparad\" message stayed"
+
+# The files are gone since the search: the first entry opens nothing and says why.
+find "$project" -name '*.txt' -delete
+click "$main" 60 33     # the first entry of the result list
+click "$main" 348 268   # "Öppna markerad fil"
+failed=""
+for _ in $(seq 100); do
+    failed=$(xdotool search --onlyvisible --name '^Trovan$' | grep -vx "$main" | head -n 1) || true
+    [ -n "$failed" ] && break
+    sleep 0.1
+done
+[ -n "$failed" ] || fail "no message for an entry that is no file"
+picture "$failed" message-error.png
+keys "$failed" Return
+
 keys "$main" alt+v
 question=$(window_named 'Avsluta\?' 10) || fail "Alt+V asked nothing"
+picture "$question" message-exit.png
 keys "$question" Return
 program_ended "$program_pid" 20 || fail "the program did not end"
