@@ -6,6 +6,7 @@
 
 #include "app/ApplicationSetup.h"
 #include "support/TestTree.h"
+#include "support/TestWindow.h"
 #include "support/UserInput.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
@@ -32,6 +33,8 @@
 using namespace UserInput;
 
 namespace {
+
+using Window = TestWindow;
 
 // What a person may wait for a window to answer; the limit a cancel is held to.
 constexpr qint64 AnswerMs = 100;
@@ -134,63 +137,6 @@ qint64 reactionMs(const std::function<void()>& act, const std::function<bool()>&
     }
     return clock.elapsed();
 }
-
-struct RecordingOpener : FileOpener {
-    QStringList opened;
-    void open(const QString& file) override { opened.append(file); }
-};
-
-struct Window {
-    RecordingOpener opener;
-    MainWindow window;
-    Window(const QString& folder, const QString& filesFolder) {
-        window.setFilesFolder(filesFolder);
-        window.setOpener(&opener);
-        window.load(folder);
-        window.show();
-    }
-    template <typename Control> Control* control(const char* name) {
-        return window.findChild<Control*>(name);
-    }
-    FolderView* folderView() { return control<FolderView>("folderView"); }
-    QString shownFolder() { return folderView()->path(); }
-    QAbstractItemView* resultList() { return control<QAbstractItemView>("resultList"); }
-    QStringList entries() {
-        QStringList entries;
-        for (int row = 0; row < resultList()->model()->rowCount(); ++row)
-            entries.append(resultList()->model()->index(row, 0).data().toString());
-        return entries;
-    }
-    QString count() { return control<QLabel>("countLabel")->text(); }
-    // The result state as a person sees it: the list with "&Ny sökning" and "A&vsluta".
-    bool showsResults() {
-        return window.state() == MainWindow::State::Results &&
-               control<QWidget>("resultPanel")->isVisible() &&
-               control<QPushButton>("searchButton")->text() == QStringLiteral("&Ny sökning") &&
-               control<QPushButton>("exitButton")->text() == QStringLiteral("A&vsluta");
-    }
-    bool searching() { return window.state() == MainWindow::State::Searching; }
-    void clickRow(int row) {
-        const QRect place = resultList()->visualRect(resultList()->model()->index(row, 0));
-        clickAt(&window, resultList()->viewport()->mapTo(&window, place.center()));
-    }
-    QStringList listedFolders() {
-        QStringList rows;
-        for (int row = 0; row < folderView()->count(); ++row)
-            rows.append(folderView()->item(row)->text());
-        return rows;
-    }
-    // A double click on the folder list's row that shows `name`.
-    void openFolder(const QString& name) {
-        const QList<QListWidgetItem*> rows =
-            folderView()->findItems(u' ' + name, Qt::MatchEndsWith);
-        if (rows.isEmpty())
-            qFatal("no folder %s in the folder list", qPrintable(name));
-        folderView()->scrollToItem(rows.first());
-        const QRect place = folderView()->visualItemRect(rows.first());
-        doubleClickAt(&window, folderView()->viewport()->mapTo(&window, place.center()));
-    }
-};
 
 // Opens "Om..." and closes it with Esc after a while; whether it showed.
 bool aboutOpensAndCloses(Window& w) {

@@ -23,8 +23,8 @@
 namespace {
 
 QStringList namesIn(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QByteArray crlfLines(const QStringList& entries) {
@@ -38,7 +38,8 @@ QStringList bigList(const QString& tag, int count) {
     QStringList entries;
     entries.reserve(count);
     for (int i = 0; i < count; ++i)
-        entries.append(QStringLiteral("/home/ann/projekt/%1/underm\u00e5pp/fil-%2.txt").arg(tag).arg(i));
+        entries.append(
+            QStringLiteral("/home/ann/projekt/%1/underm\u00e5pp/fil-%2.txt").arg(tag).arg(i));
     return entries;
 }
 
@@ -64,14 +65,18 @@ private slots:
             << QByteArray("/home/\xe5sa\r\n") << FileNames::decode("/home/\xe5sa");
         QTest::newRow("lone CR inside") << QByteArray("/a\rb\n") << "/a\rb";
         QTest::newRow("NUL in the line") << QByteArray("/home\0/ann\r\n", 12) << QString();
-        QTest::newRow("binary") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\0", 12) << QString();
+        QTest::newRow("binary") << QByteArray("\x7f"
+                                              "ELF\x02\x01\x01\0\0\0\0",
+                                              12)
+                                << QString();
         QTest::newRow("NUL only after the line")
             << QByteArray("/home/ann\r\n\0\0", 13) << "/home/ann";
         QTest::newRow("huge line without end") << QByteArray(1 << 20, 'a') << QString();
         QByteArray longLine(70000, 'b');
         QTest::newRow("huge line with end") << QByteArray(longLine + "\r\n") << QString();
         QByteArray fitting = '/' + QByteArray(60000, 'c');
-        QTest::newRow("long line that fits") << QByteArray(fitting + "\r\nx") << QString::fromLatin1(fitting);
+        QTest::newRow("long line that fits")
+            << QByteArray(fitting + "\r\nx") << QString::fromLatin1(fitting);
     }
     void readsTheWholeFirstLine() {
         QFETCH(QByteArray, content);
@@ -88,7 +93,8 @@ private slots:
         QVERIFY(mkfifo(fifo.constData(), 0644) == 0);
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(StoredFiles::readSavedFolder(tree.path("fifo.ini")), QString()); // no writer: no hang
+        QCOMPARE(StoredFiles::readSavedFolder(tree.path("fifo.ini")),
+                 QString()); // no writer: no hang
         QVERIFY(timer.elapsed() < 5000);
         QCOMPARE(StoredFiles::readSavedFolder(tree.link("zero.ini", "/dev/zero")), QString());
         QCOMPARE(StoredFiles::readSavedFolder(tree.link("null.ini", "/dev/null")), QString());
@@ -112,16 +118,22 @@ private slots:
         QCOMPARE(StoredFiles::readSavedFolder(ini), odd); // and back
 
         const QString list = tree.path("lista.txt");
-        const QStringList entries{"/a/b.txt", QStringLiteral("räksmörgås.åäö"),
-                                  FileNames::decode("/x/\xff\xfe-ogiltig.txt"), "ny\nrad", "",
+        const QStringList entries{"/a/b.txt",
+                                  QStringLiteral("räksmörgås.åäö"),
+                                  FileNames::decode("/x/\xff\xfe-ogiltig.txt"),
+                                  "ny\nrad",
+                                  "",
                                   "sista"};
         QCOMPARE(StoredFiles::writeList(list, entries), std::nullopt);
-        QCOMPARE(readBytes(list), QByteArray("/a/b.txt\r\nr\xc3\xa4ksm\xc3\xb6rg\xc3\xa5s.\xc3\xa5\xc3\xa4\xc3\xb6\r\n"
-                                             "/x/\xff\xfe-ogiltig.txt\r\nny\nrad\r\n\r\nsista\r\n"));
+        QCOMPARE(
+            readBytes(list),
+            QByteArray("/a/b.txt\r\nr\xc3\xa4ksm\xc3\xb6rg\xc3\xa5s.\xc3\xa5\xc3\xa4\xc3\xb6\r\n"
+                       "/x/\xff\xfe-ogiltig.txt\r\nny\nrad\r\n\r\nsista\r\n"));
         QCOMPARE(StoredFiles::writeList(list, {}), std::nullopt);
         QCOMPARE(QFileInfo(list).size(), 0);
         QCOMPARE(QFileInfo(list).exists(), true);
-        QCOMPARE(namesIn(tree.root()), (QStringList{"lista.txt", "setup.ini"})); // nothing left over
+        QCOMPARE(namesIn(tree.root()),
+                 (QStringList{"lista.txt", "setup.ini"})); // nothing left over
     }
 
     void aNewFileGetsTheUsualModeAndAnOldOneKeepsItsOwn() {
@@ -193,7 +205,8 @@ private slots:
         const QString place = tree.folder("small");
         const QByteArray where = FileNames::encode(place);
         if (mount("trovan-test", where.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP(qPrintable(QStringLiteral("mount not permitted here: ") + QString::fromLocal8Bit(strerror(errno))));
+            QSKIP(qPrintable(QStringLiteral("mount not permitted here: ") +
+                             QString::fromLocal8Bit(strerror(errno))));
         struct Unmount {
             QByteArray where;
             ~Unmount() { umount2(where.constData(), MNT_DETACH); }
@@ -264,8 +277,9 @@ private slots:
             QCOMPARE(waitpid(child, &status, 0), child);
             QVERIFY(WIFSIGNALED(status));
             const QByteArray now = readBytes(list);
-            QVERIFY2(now == old || now == firstBytes || now == secondBytes,
-                     qPrintable(QStringLiteral("round %1: %2 bytes, cut").arg(round).arg(now.size())));
+            QVERIFY2(
+                now == old || now == firstBytes || now == secondBytes,
+                qPrintable(QStringLiteral("round %1: %2 bytes, cut").arg(round).arg(now.size())));
             sawNew += now != old;
             // Whatever the kill left behind, lista.txt is the list and nothing else bears its name.
             for (const QString& name : namesIn(tree.root()))

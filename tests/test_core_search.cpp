@@ -5,6 +5,7 @@
 
 #include "core/FileNames.h"
 #include "core/Search.h"
+#include "support/SearchRun.h"
 #include "support/TestTree.h"
 
 #include <QDir>
@@ -19,12 +20,7 @@
 
 namespace {
 
-struct Outcome {
-    QStringList entries;
-    QList<QStringList> batches; // what each takeEntries() gave, in order
-    int finished = 0;
-    QStringList failures;
-};
+using Outcome = SearchOutcome;
 
 SearchOptions optionsFor(const QString& start, const QString& pattern, bool subfolders = true) {
     SearchOptions options;
@@ -34,35 +30,8 @@ SearchOptions optionsFor(const QString& start, const QString& pattern, bool subf
     return options;
 }
 
-// Runs a search to its end, taking the entries as they are announced.
 Outcome run(const SearchOptions& options, int readAheadThreads = -1) {
-    Search search;
-    if (readAheadThreads >= 0)
-        search.setReadAheadThreads(readAheadThreads);
-    Outcome outcome;
-    bool over = false;
-    const auto take = [&] {
-        const QStringList entries = search.takeEntries();
-        if (!entries.isEmpty()) {
-            outcome.batches.append(entries);
-            outcome.entries += entries;
-        }
-    };
-    QObject::connect(&search, &Search::entriesReady, take);
-    QObject::connect(&search, &Search::finished, [&] {
-        take();
-        ++outcome.finished;
-        over = true;
-    });
-    QObject::connect(&search, &Search::failed, [&](const QString& description) {
-        outcome.failures.append(description);
-        over = true;
-    });
-    search.start(options);
-    if (!QTest::qWaitFor([&] { return over; }, 180000))
-        qWarning("the search did not end");
-    QTest::qWait(20); // nothing more may come
-    return outcome;
+    return runSearch(options, readAheadThreads);
 }
 
 QStringList sorted(QStringList list) {
@@ -93,10 +62,12 @@ void expectFinishedQuietly(const Outcome& outcome) {
 // A tree of `folders` folders of `files` files each, "F000/f000.dat" and so on.
 void makeWideTree(const TestTree& tree, const QString& top, int folders, int files) {
     for (int d = 0; d < folders; ++d) {
-        const QString folder = tree.folder(QStringLiteral("%1/F%2").arg(top).arg(d, 3, 10, QLatin1Char('0')));
+        const QString folder =
+            tree.folder(QStringLiteral("%1/F%2").arg(top).arg(d, 3, 10, QLatin1Char('0')));
         const QByteArray base = FileNames::encode(folder);
         for (int f = 0; f < files; ++f) {
-            const QByteArray name = base + "/f" + QByteArray::number(f).rightJustified(3, '0') + ".dat";
+            const QByteArray name =
+                base + "/f" + QByteArray::number(f).rightJustified(3, '0') + ".dat";
             ::close(::open(name.constData(), O_WRONLY | O_CREAT, 0644));
         }
     }
@@ -190,9 +161,8 @@ private slots:
         tree.file("my.folder/two..");
         SearchOptions options = optionsFor(dotted, "*.*");
         options.keepExtensions = false;
-        QCOMPARE(sorted(run(options).entries),
-                 sorted({dotted + "/README", dotted + "/report", dotted + "/trailing",
-                         dotted + "/two."}));
+        QCOMPARE(sorted(run(options).entries), sorted({dotted + "/README", dotted + "/report",
+                                                       dotted + "/trailing", dotted + "/two."}));
         options.fullPaths = false;
         QCOMPARE(sorted(run(options).entries), sorted({"README", "report", "trailing", "two."}));
     }
@@ -246,8 +216,8 @@ private slots:
         tree.link("S/self", tree.path("S/self"));    // a link to itself
         tree.link("S/x1", tree.path("S/x2"));        // two links to each other
         tree.link("S/x2", tree.path("S/x1"));
-        tree.link("S/away", tree.path("elsewhere")); // to a folder outside
-        tree.link("S/relative", "real");             // a relative link to a folder
+        tree.link("S/away", tree.path("elsewhere"));             // to a folder outside
+        tree.link("S/relative", "real");                         // a relative link to a folder
         tree.link("S/file-link.txt", tree.path("S/real/r.txt")); // to a file: a file
         tree.link("S/dangling.txt", tree.path("S/nothing.txt")); // left out
         QVERIFY(mkfifo(FileNames::encode(tree.path("S/fifo.txt")).constData(), 0644) == 0);
@@ -267,28 +237,46 @@ private slots:
 
     void oddNamesAreListedExactly() {
         const QList<QByteArray> oddFolders = {
-            "mapp med blanksteg", "flik\there", "ny\nrad", "back\\slash", "  ledande",
-            "avslutande  ", "r\xc3\xa4ksm\xc3\xb6rg\xc3\xa5s \xc3\x85\xc3\x84\xc3\x96",
-            "latin1-\xe5\xe4\xf6", "\xff\xfe-ogiltig",
+            "mapp med blanksteg",
+            "flik\there",
+            "ny\nrad",
+            "back\\slash",
+            "  ledande",
+            "avslutande  ",
+            "r\xc3\xa4ksm\xc3\xb6rg\xc3\xa5s \xc3\x85\xc3\x84\xc3\x96",
+            "latin1-\xe5\xe4\xf6",
+            "\xff\xfe-ogiltig",
         };
         const QList<QByteArray> oddFiles = {
-            "med blanksteg.txt", "flik\t.txt", "ny\nrad.txt", "back\\slash.txt",
-            "  ledande.txt", "avslutande.txt  ", "\xc3\xa5\xc3\xa4\xc3\xb6.txt",
-            "\xff\xfe-ogiltig.txt", "latin1-\xe5\xe4\xf6.txt", "stj\xc3\xa4rna*och?.txt",
-            "semi;kolon.txt", "citat\"och'.txt", "utan-punkt", "cr\rlf.txt",
+            "med blanksteg.txt",
+            "flik\t.txt",
+            "ny\nrad.txt",
+            "back\\slash.txt",
+            "  ledande.txt",
+            "avslutande.txt  ",
+            "\xc3\xa5\xc3\xa4\xc3\xb6.txt",
+            "\xff\xfe-ogiltig.txt",
+            "latin1-\xe5\xe4\xf6.txt",
+            "stj\xc3\xa4rna*och?.txt",
+            "semi;kolon.txt",
+            "citat\"och'.txt",
+            "utan-punkt",
+            "cr\rlf.txt",
         };
         TestTree tree;
         const RemovedAtEnd cleanup{tree.root()};
         QStringList expected{tree.file("S/top.txt")};
         for (const QByteArray& folder : oddFolders)
             for (const QByteArray& file : oddFiles)
-                expected.append(tree.file(FileNames::decode(("S/" + folder + "/" + file).toStdString())));
+                expected.append(
+                    tree.file(FileNames::decode(("S/" + folder + "/" + file).toStdString())));
         const Outcome outcome = run(optionsFor(tree.path("S"), "*"));
         expectFinishedQuietly(outcome);
         QCOMPARE(sorted(outcome.entries), sorted(expected));
         for (const QString& entry : outcome.entries) { // each names a file that is there
             struct stat info {};
-            QVERIFY2(stat(FileNames::encode(entry).constData(), &info) == 0 && S_ISREG(info.st_mode),
+            QVERIFY2(stat(FileNames::encode(entry).constData(), &info) == 0 &&
+                         S_ISREG(info.st_mode),
                      FileNames::encode(entry).toHex().constData());
         }
 
@@ -362,7 +350,8 @@ private slots:
         tree.file("file.txt");
         const QString missing = tree.path("no such folder");
         Outcome outcome = run(optionsFor(missing, "*"));
-        QCOMPARE(outcome.failures, QStringList{QStringLiteral("Sökvägen hittades inte: ") + missing});
+        QCOMPARE(outcome.failures,
+                 QStringList{QStringLiteral("Sökvägen hittades inte: ") + missing});
         QCOMPARE(outcome.finished, 0);
         QCOMPARE(outcome.entries, QStringList{});
 
@@ -427,15 +416,16 @@ private slots:
         QTest::qWait(200); // late words from the walks reach nothing
     }
 
-    // --- against find, delivery, memory, read-ahead -----------------------------------------------
+    // --- against find, delivery, memory, read-ahead
+    // -----------------------------------------------
 
     void listsWhatFindListsInARealTree() {
         const QString root = QStringLiteral("/usr/include");
         if (!QFileInfo(root).isDir())
             QSKIP("no /usr/include");
         QProcess find;
-        find.start("find", {root, "-name", ".*", "-prune", "-o", "-iname", "*.h", "(", "-type",
-                            "f", "-o", "-xtype", "f", ")", "-print0"});
+        find.start("find", {root, "-name", ".*", "-prune", "-o", "-iname", "*.h", "(", "-type", "f",
+                            "-o", "-xtype", "f", ")", "-print0"});
         QVERIFY(find.waitForFinished(120000));
         QStringList expected;
         for (const QByteArray& line : find.readAllStandardOutput().split('\0'))
@@ -466,7 +456,8 @@ private slots:
         }
         QCOMPARE(folderOrder.size(), 300);
         for (int i = 0; i < 300; ++i)
-            QCOMPARE(folderOrder[i], tree.path(QStringLiteral("W/F%1").arg(299 - i, 3, 10, QLatin1Char('0'))));
+            QCOMPARE(folderOrder[i],
+                     tree.path(QStringLiteral("W/F%1").arg(299 - i, 3, 10, QLatin1Char('0'))));
         // No batch ends inside a folder.
         for (const QStringList& batch : outcome.batches) {
             const QString last = batch.constLast();
@@ -486,11 +477,13 @@ private slots:
         QCOMPARE(finished.count(), 0);
         const QStringList first = search.takeEntries();
         // The walk stopped once a bounded number waited: far from all 30,000.
-        QVERIFY2(first.size() > 0 && first.size() <= 8192 + 100, qPrintable(QString::number(first.size())));
+        QVERIFY2(first.size() > 0 && first.size() <= 8192 + 100,
+                 qPrintable(QString::number(first.size())));
         QTest::qWait(1000);
         QCOMPARE(finished.count(), 0);
         const QStringList second = search.takeEntries();
-        QVERIFY2(second.size() > 0 && second.size() <= 8192 + 100, qPrintable(QString::number(second.size())));
+        QVERIFY2(second.size() > 0 && second.size() <= 8192 + 100,
+                 qPrintable(QString::number(second.size())));
         // Taking lets it finish, with everything.
         qsizetype total = first.size() + second.size();
         connect(&search, &Search::entriesReady, [&] { total += search.takeEntries().size(); });

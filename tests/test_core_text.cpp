@@ -74,9 +74,18 @@ private slots:
         // A name that is not ASCII against an ASCII pattern and the reverse.
         row("utf8 name, ascii ext", "*.txt", "\xc3\xa5\xc3\xa4\xc3\xb6.txt", true);
         row("utf8 name, ascii question", "?.txt", "\xc3\xa5.txt", true);
-        row("utf8 name, ascii literal", "abc", "\xc3\xa5" "bc", false);
-        row("kelvin sign folds onto k", "k*", "\xe2\x84\xaa" "elvin", true);
-        row("kelvin sign, ascii pattern upper", "K?", "\xe2\x84\xaa" "x", true);
+        row("utf8 name, ascii literal", "abc",
+            "\xc3\xa5"
+            "bc",
+            false);
+        row("kelvin sign folds onto k", "k*",
+            "\xe2\x84\xaa"
+            "elvin",
+            true);
+        row("kelvin sign, ascii pattern upper", "K?",
+            "\xe2\x84\xaa"
+            "x",
+            true);
         row("kelvin in pattern, ascii name", "\xe2\x84\xaa*", "kelvin", true);
         row("non-ascii pattern, ascii name", "å*", "abc", false);
         row("non-ascii pattern, ascii name fast path", "*.åäö", "x.aao", false);
@@ -94,7 +103,8 @@ private slots:
         QFETCH(QByteArray, name);
         QFETCH(bool, matches);
         const NamePattern parsed(pattern);
-        const QString decoded = FileNames::decode(std::string_view(name.constData(), size_t(name.size())));
+        const QString decoded =
+            FileNames::decode(std::string_view(name.constData(), size_t(name.size())));
         QCOMPARE(parsed.matches(decoded), matches);
         QCOMPARE(parsed.matchesBytes(std::string_view(name.constData(), size_t(name.size()))),
                  matches);
@@ -113,11 +123,12 @@ private slots:
     // Every name in a small alphabet against every pattern: bytes and text always agree.
     void bytesAndTextAgree() {
         const QList<QString> patterns = {
-            "*.txt", "*.TXT", "a*", "?", "??", "*a*", "a.*", "*.*", "Å*", "*ö", "*;a?", "k*",
-            "\u212a*", "*.\u00e5", "?.?", "*.", ".*", "*?*", "a*b*",
+            "*.txt", "*.TXT", "a*",      "?",        "??",  "*a*", "a.*", "*.*", "Å*",   "*ö",
+            "*;a?",  "k*",    "\u212a*", "*.\u00e5", "?.?", "*.",  ".*",  "*?*", "a*b*",
         };
-        const QList<QByteArray> pieces = {"a", "A", "b", ".", "k", "txt", "TXT", "\xc3\xa5",
-                                          "\xc3\x85", "\xe2\x84\xaa", "\xff", "\xe5", "\xf6"};
+        const QList<QByteArray> pieces = {"a",    "A",    "b",        ".",        "k",
+                                          "txt",  "TXT",  "\xc3\xa5", "\xc3\x85", "\xe2\x84\xaa",
+                                          "\xff", "\xe5", "\xf6"};
         QList<QByteArray> names{""};
         for (int round = 0; round < 3; ++round) {
             const QList<QByteArray> shorter = names;
@@ -156,7 +167,8 @@ private slots:
     }
     void namesThatAreNotUtf8RoundTrip() {
         QFETCH(QByteArray, raw);
-        const QString name = FileNames::decode(std::string_view(raw.constData(), size_t(raw.size())));
+        const QString name =
+            FileNames::decode(std::string_view(raw.constData(), size_t(raw.size())));
         QCOMPARE(FileNames::encode(name), raw);
     }
 

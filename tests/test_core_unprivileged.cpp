@@ -5,6 +5,7 @@
 #include "core/ProgramFiles.h"
 #include "core/Search.h"
 #include "core/StoredFiles.h"
+#include "support/SearchRun.h"
 #include "support/TestTree.h"
 
 #include <QDir>
@@ -15,11 +16,7 @@
 
 namespace {
 
-struct Outcome {
-    QStringList entries;
-    int finished = 0;
-    QStringList failures;
-};
+using Outcome = SearchOutcome;
 
 Outcome run(const QString& start, const QString& pattern, bool listFolders = false) {
     SearchOptions options;
@@ -27,23 +24,7 @@ Outcome run(const QString& start, const QString& pattern, bool listFolders = fal
     options.pattern = pattern;
     options.includeSubfolders = true;
     options.listFolders = listFolders;
-    Search search;
-    Outcome outcome;
-    bool over = false;
-    QObject::connect(&search, &Search::entriesReady, [&] { outcome.entries += search.takeEntries(); });
-    QObject::connect(&search, &Search::finished, [&] {
-        outcome.entries += search.takeEntries();
-        ++outcome.finished;
-        over = true;
-    });
-    QObject::connect(&search, &Search::failed, [&](const QString& description) {
-        outcome.failures.append(description);
-        over = true;
-    });
-    search.start(options);
-    if (!QTest::qWaitFor([&] { return over; }, 60000))
-        qWarning("the search did not end");
-    return outcome;
+    return runSearch(options);
 }
 
 QStringList sorted(QStringList list) {
@@ -113,11 +94,12 @@ private slots:
         const Outcome files = run(tree.path("S"), "*.txt");
         QCOMPARE(files.failures, QStringList{});
         QCOMPARE(files.finished, 1);
-        QCOMPARE(files.entries,
-                 (QStringList{tree.path("S/z/z.txt"), tree.path("S/ok/o.txt"), tree.path("S/s.txt")}));
+        QCOMPARE(files.entries, (QStringList{tree.path("S/z/z.txt"), tree.path("S/ok/o.txt"),
+                                             tree.path("S/s.txt")}));
         const Outcome folders = run(tree.path("S"), "*.txt", true);
         QCOMPARE(folders.failures, QStringList{});
-        QCOMPARE(folders.entries, (QStringList{tree.path("S/z"), tree.path("S/ok"), tree.path("S")}));
+        QCOMPARE(folders.entries,
+                 (QStringList{tree.path("S/z"), tree.path("S/ok"), tree.path("S")}));
         QCOMPARE(sorted(files.entries), sorted(findFiles(tree.path("S"), "*.txt")));
     }
 
@@ -140,12 +122,13 @@ private slots:
         QCOMPARE(files.entries.constLast(), tree.path("S/s.txt"));
         if (!found.contains(tree.path("S/ronly/f.txt")))
             QSKIP("this file system gives no entry types: find cannot tell files either");
-        QCOMPARE(sorted(files.entries), sorted({tree.path("S/ronly/f.txt"), tree.path("S/ronly/g.txt"),
-                                                tree.path("S/s.txt")}));
+        QCOMPARE(sorted(files.entries), sorted({tree.path("S/ronly/f.txt"),
+                                                tree.path("S/ronly/g.txt"), tree.path("S/s.txt")}));
         // The folder itself as the start folder: listed the same way.
         const Outcome start = run(tree.path("S/ronly"), "*");
         QCOMPARE(start.failures, QStringList{});
-        QCOMPARE(sorted(start.entries), sorted({tree.path("S/ronly/f.txt"), tree.path("S/ronly/g.txt")}));
+        QCOMPARE(sorted(start.entries),
+                 sorted({tree.path("S/ronly/f.txt"), tree.path("S/ronly/g.txt")}));
     }
 
     void aStartFolderThatCannotBeReadFails() {
@@ -167,7 +150,8 @@ private slots:
         QVERIFY(error);
         QCOMPARE(error->description, QStringLiteral("Åtkomst nekad: ") + list);
         QCOMPARE(readBytes(list), QByteArray("gammal\r\n"));
-        QCOMPARE(QDir(tree.path("program")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QCOMPARE(QDir(tree.path("program"))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"lista.txt"});
 
         // A writable list in a folder that may not be written: no new file can be made beside it.

@@ -3,6 +3,7 @@
 
 #include "app/ApplicationSetup.h"
 #include "support/TestTree.h"
+#include "support/TestWindow.h"
 #include "support/UserInput.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
@@ -18,11 +19,6 @@
 using namespace UserInput;
 
 namespace {
-
-struct RecordingOpener : FileOpener {
-    QStringList opened;
-    void open(const QString& file) override { opened.append(file); }
-};
 
 // A message box closed: the window manager gives the keyboard back to the window, which
 // the offscreen platform does not do by itself.

@@ -3,6 +3,7 @@
 
 #include "app/ApplicationSetup.h"
 #include "support/TestTree.h"
+#include "support/TestWindow.h"
 #include "support/UserInput.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
@@ -21,11 +22,6 @@
 using namespace UserInput;
 
 namespace {
-
-struct RecordingOpener : FileOpener {
-    QStringList opened;
-    void open(const QString& file) override { opened.append(file); }
-};
 
 // Whether a click at `spot` reaches `control` and not something drawn over it.
 bool takesClickAt(QWidget* window, QWidget* control, QPoint spot) {

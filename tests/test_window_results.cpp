@@ -4,6 +4,7 @@
 
 #include "app/ApplicationSetup.h"
 #include "support/TestTree.h"
+#include "support/TestWindow.h"
 #include "support/UserInput.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
@@ -30,59 +31,7 @@ using namespace UserInput;
 
 namespace {
 
-struct RecordingOpener : FileOpener {
-    QStringList opened;
-    bool openedUnderABox = false;
-    void open(const QString& file) override {
-        opened.append(file);
-        openedUnderABox |= QApplication::activeModalWidget() != nullptr;
-    }
-};
-
-// The window on `folder`, shown and ready for input, with its files kept in `filesFolder`.
-struct Window {
-    RecordingOpener opener;
-    MainWindow window;
-    Window(const QString& folder, const QString& filesFolder) {
-        window.setFilesFolder(filesFolder);
-        window.setOpener(&opener);
-        window.load(folder);
-        window.show();
-    }
-    template <typename Control> Control* control(const char* name) {
-        return window.findChild<Control*>(name);
-    }
-    QString shownFolder() { return control<FolderView>("folderView")->path(); }
-    QAbstractItemView* resultList() { return control<QAbstractItemView>("resultList"); }
-    QStringList entries() {
-        QStringList entries;
-        for (int row = 0; row < resultList()->model()->rowCount(); ++row)
-            entries.append(resultList()->model()->index(row, 0).data().toString());
-        return entries;
-    }
-    QString count() { return control<QLabel>("countLabel")->text(); }
-    // Sets a check box the way a person does: a click on it when it is not as wanted.
-    void setOption(const char* name, bool on) {
-        if (control<QCheckBox>(name)->isChecked() != on)
-            click(&window, name);
-    }
-    void typePattern(const QString& pattern) {
-        click(&window, "patternBox");
-        type(&window, pattern);
-    }
-    bool search() {
-        click(&window, "searchButton");
-        return waitFor([&] { return window.state() == MainWindow::State::Results; }, 60000);
-    }
-    QPoint spotOfRow(int row) {
-        const QRect place = resultList()->visualRect(resultList()->model()->index(row, 0));
-        return resultList()->viewport()->mapTo(&window, place.center());
-    }
-    void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        resultList()->scrollTo(resultList()->model()->index(row, 0));
-        clickAt(&window, spotOfRow(row), modifiers);
-    }
-};
+using Window = TestWindow;
 
 // Where a message box is too narrow for a window manager to show its whole title, how much;
 // empty when it is wide enough. Measured under openbox (theme Clearlooks, buttons "NLIMC",
@@ -106,17 +55,6 @@ QString tooNarrowForTitle(const Message& message) {
         .arg(message.title)
         .arg(message.width)
         .arg(needed);
-}
-
-// Runs the application's event loop with `act` in it; true when the program ended it.
-bool programEnds(const std::function<void()>& act) {
-    QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
-    QTimer::singleShot(0, act);
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(99); });
-    watchdog.start(20000);
-    return QApplication::exec() == 0 && quitting.size() == 1;
 }
 
 QStringList twelveIn(const TestTree& tree) {

@@ -5,6 +5,7 @@
 #include "app/ApplicationSetup.h"
 #include "core/FileNames.h"
 #include "support/TestTree.h"
+#include "support/TestWindow.h"
 #include "support/UserInput.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
@@ -24,11 +25,6 @@ using namespace UserInput;
 
 namespace {
 
-struct RecordingOpener : FileOpener {
-    QStringList opened;
-    void open(const QString& file) override { opened.append(file); }
-};
-
 // Counts every message box that comes up, answered or not.
 struct MessageCounter : QObject {
     int shown = 0;
@@ -38,17 +34,6 @@ struct MessageCounter : QObject {
         return false;
     }
 };
-
-// Runs the application's event loop with `act` in it; true when the program ended it.
-bool programEnds(const std::function<void()>& act) {
-    QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
-    QTimer::singleShot(0, act);
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(99); });
-    watchdog.start(20000);
-    return QApplication::exec() == 0 && quitting.size() == 1;
-}
 
 // Gives a folder taken from its owner back, so that the temporary tree can be removed.
 struct Unlock {

@@ -16,8 +16,7 @@ source "$here/xsession.sh"
 xsession_start
 xsession_window_manager
 
-# The program folder has a capital letter: the "Fil sparad" message lower-cases the path, the
-# file that is opened keeps it.
+# The program folder has a capital letter, which the path of the list that is opened keeps.
 program="$work/Program"
 mkdir "$program"
 cp "$binary" "$program/trovan"

@@ -1,0 +1,19 @@
+#pragma once
+
+// Runs a search to its end through Search's public API, taking the entries as they are
+// announced, and keeps what came: every entry, each batch as it was taken, and the ends.
+
+#include "core/SearchOptions.h"
+
+#include <QList>
+#include <QStringList>
+
+struct SearchOutcome {
+    QStringList entries;
+    QList<QStringList> batches; // what each takeEntries() gave, in order
+    int finished = 0;
+    QStringList failures;
+};
+
+// A negative number of read-ahead threads keeps the search's own choice.
+SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads = -1);
