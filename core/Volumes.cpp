@@ -172,9 +172,13 @@ void VolumeWatch::start() {
 }
 
 void VolumeWatch::readInBackground() {
-    std::thread([mailbox = m_mailbox] {
+    const quint64 reading = ++m_readings;
+    std::thread([mailbox = m_mailbox, reading] {
         const QList<Volume> volumes = Volumes::read();
-        mailbox->deliver<VolumeWatch>(
-            [volumes](VolumeWatch& watch) { emit watch.volumesChanged(volumes); });
+        mailbox->deliver<VolumeWatch>([volumes, reading](VolumeWatch& watch) {
+            // Two readings may cross; only the newest tells how things are.
+            if (reading == watch.m_readings)
+                emit watch.volumesChanged(volumes);
+        });
     }).detach();
 }

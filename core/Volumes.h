@@ -45,4 +45,5 @@ private:
     std::shared_ptr<Mailbox> m_mailbox;
     QSocketNotifier* m_notifier = nullptr;
     int m_mountTable = -1;
+    quint64 m_readings = 0;
 };
