@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -242,6 +243,12 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(w.window.state(), MainWindow::State::Options);
         QVERIFY(w.control<QWidget>("optionPanel")->isVisible());
+        // No search started, so leaving remembers no folder.
+        QVERIFY(programEnds([&] {
+            answerNextMessage(nullptr);
+            click(&w.window, "exitButton");
+        }));
+        QVERIFY(!QFileInfo::exists(tree.path("files/setup.ini")));
     }
 
     void leavingAsksAndRemembersTheFolder() {

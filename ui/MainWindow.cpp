@@ -180,6 +180,8 @@ void MainWindow::connectSignals() {
             endSearch();
     });
     connect(m_search, &Search::failed, this, [this](const QString& description) {
+        // No search started there, so it is not the folder to come back to.
+        m_lastStartFolder = m_folderBeforeSearch;
         QApplication::restoreOverrideCursor();
         showState(State::Options);
         MessageBox::warn(this, description);
@@ -264,6 +266,7 @@ void MainWindow::startSearch() {
     options.fullPaths = m_fullPaths->isChecked();
     options.keepExtensions = m_keepExtensions->isChecked();
 
+    m_folderBeforeSearch = m_lastStartFolder;
     m_lastStartFolder = options.startFolder;
     m_listFull = false;
     // Only full paths of files name something to open.

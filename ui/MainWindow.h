@@ -98,7 +98,8 @@ private:
     FolderLister* m_restoreProbe = nullptr;
     QString m_filesFolder;
     QString m_lastStartFolder; // empty until a search has started
-    qsizetype m_found = 0;     // entries added by the search, whatever was removed since
+    QString m_folderBeforeSearch;
+    qsizetype m_found = 0; // entries added by the search, whatever was removed since
     bool m_listFull = false;
     bool m_driveChosenByPerson = false;
     std::unique_ptr<FileOpener> m_systemOpener;
