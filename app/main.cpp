@@ -16,14 +16,18 @@ int main(int argc, char* argv[]) {
         return commandLine.exitCode;
     }
 
-    QApplication application(argc, argv);
-    setUpApplication();
-    MainWindow window;
-    window.load(commandLine.folder);
-    window.show();
-    const int status = application.exec();
-    // A search or a folder read may still be blocked in the file system (a network share
-    // that stopped answering): end here without waiting for those threads.
+    int status = 0;
+    {
+        QApplication application(argc, argv);
+        setUpApplication();
+        MainWindow window;
+        window.load(commandLine.folder);
+        window.show();
+        status = application.exec();
+        // Leaving took every window from the screen; closing the display here makes sure.
+    }
+    // A search or a folder read may still be held in the file system (a network share that
+    // stopped answering): end here without waiting for those threads.
     std::fflush(nullptr);
     _exit(status);
 }

@@ -16,6 +16,7 @@
 #include "app/ApplicationSetup.h"
 #include "bench/YieldClock.h"
 #include "core/FileNames.h"
+#include "core/ResultEntries.h"
 #include "support/UserInput.h"
 #include "ui/FolderView.h"
 #include "ui/MainWindow.h"
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
     window.show();
     auto* folderView = window.findChild<FolderView*>(QStringLiteral("folderView"));
     auto* results = window.findChild<ResultList*>(QStringLiteral("resultList"));
-    if (!UserInput::waitFor([&] { return folderView->path() == arguments.start; }, 30000)) {
+    if (!UserInput::waitFor([&] { return folderView->shownFolder() == arguments.start; }, 30000)) {
         std::fprintf(stderr, "bench_search: cannot open %s\n", qPrintable(arguments.start));
         return 1;
     }
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
     if (arguments.cancelAfter >= 0) {
         QTimer::singleShot(int(arguments.cancelAfter * 1000), [&] {
             cancelAt = clock.nsecsElapsed();
-            entriesAtCancel = results->count();
+            entriesAtCancel = window.control().entries().rowCount();
             UserInput::click(&window, QStringLiteral("exitButton"));
         });
     }
@@ -141,7 +142,8 @@ int main(int argc, char** argv) {
 
     std::printf("entries=%lld search_s=%s first_entry_s=%s full_list_s=%s max_gap_ms=%.2f "
                 "peak_rss_mb=%.1f",
-                qlonglong(results->count()), qPrintable(secondsOrDash(endedAt - pressedAt)),
+                qlonglong(window.control().entries().rowCount()),
+                qPrintable(secondsOrDash(endedAt - pressedAt)),
                 qPrintable(secondsOrDash(firstEntryAt < 0 ? -1 : firstEntryAt - pressedAt)),
                 qPrintable(secondsOrDash(fullListAt < 0 ? -1 : fullListAt - pressedAt)),
                 double(passes.largestGapNs()) / 1e6, peakRssMegabytes());
@@ -149,7 +151,7 @@ int main(int argc, char** argv) {
         if (cancelAt >= 0)
             std::printf(" cancel_ms=%.2f entries_after_cancel=%lld",
                         double(endedAt - cancelAt) / 1e6,
-                        qlonglong(results->count() - entriesAtCancel));
+                        qlonglong(window.control().entries().rowCount() - entriesAtCancel));
         else
             std::printf(" cancel=not-reached");
     }
@@ -160,7 +162,7 @@ int main(int argc, char** argv) {
         QFile file(arguments.entriesFile);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return 1;
-        for (const QString& entry : results->entries())
+        for (const QString& entry : window.control().entries().entries())
             file.write(FileNames::encode(entry) + '\n');
         file.flush();
     }

@@ -1,10 +1,20 @@
 #pragma once
 
-// Lists the subfolders of one folder at a time for the folder list, on a thread of its own,
-// and watches the folder listed last: a subfolder created or removed there, or the folder
-// itself going away, asks for a new listing. A newer request makes every older one's answer
-// stale; a stale answer is dropped, so a folder that never answers holds nothing up.
+// Lists the subfolders of one folder at a time for the folder list, on a thread through the
+// read gate, and watches the folder listed last with its one inotify instance:
+//
+// - a subfolder made or removed there is listed again on a thread and handed over as what
+//   changed, so that a folder of 100,000 subfolders is never rebuilt for one new folder;
+// - the folder itself removed, moved or unmounted is reported as gone.
+//
+// A newer request makes every older one stale: a stale answer is dropped, and a stale request
+// still waiting at the read gate gives up, so a folder that never answers holds nothing up and
+// leaves no thread behind but the one the kernel holds.
+//
+// Watches are counted: two listings of one folder in flight get the same watch from the
+// kernel, and the stale one's answer must not remove the watch the fresh one keeps.
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -20,6 +30,15 @@ struct SubfolderListing {
     QString error;      // why the folder could not be listed; empty when it could
 };
 
+// What a new listing of the same folder changed: the rows gone from the old listing and the
+// rows new in the new one, both ascending. Removing the first, then inserting the second in
+// order, turns the old listing into the new.
+struct ListingChange {
+    QList<int> removed;
+    QList<int> inserted;
+    static ListingChange between(const SubfolderListing& before, const SubfolderListing& after);
+};
+
 class FolderLister : public QObject {
     Q_OBJECT
 public:
@@ -29,22 +48,34 @@ public:
     // Lists `folder`, an absolute path; listed() or failed() answers, unless a newer request
     // comes first.
     void list(const QString& folder);
+    // Lists `folder`'s nearest parent that can be listed.
+    void listNearestParent(const QString& folder);
     // Whether a request is still unanswered.
-    bool isBusy() const { return m_answered != m_asked; }
+    bool isBusy() const;
+
+    struct Shared;
 
 signals:
     void listed(const SubfolderListing& listing);
     void failed(const QString& folder, const QString& error);
-    void folderChanged(const QString& folder); // the watched folder's subfolders changed
+    // The watched folder's subfolders changed: its new listing, and what changed.
+    void changed(const SubfolderListing& listing, const ListingChange& change);
+    // The watched folder was removed, moved away or unmounted.
+    void gone(const QString& folder);
 
 private:
-    void startWatching();
+    enum class Kind { Folder, NearestParent, Refresh };
+    void request(const QString& folder, Kind kind);
+    void answer(quint64 request, Kind kind, const SubfolderListing& listing,
+                const ListingChange& change, int watch);
     void readChanges();
+    void refresh();
+
     std::shared_ptr<Mailbox> m_mailbox;
-    quint64 m_asked = 0;
+    std::shared_ptr<Shared> m_shared;
     quint64 m_answered = 0;
-    int m_inotify = -1;
+    SubfolderListing m_watched; // the listing shown, whose folder is watched
     int m_watch = -1;
-    QString m_watched;
+    bool m_changedMeanwhile = false; // a change came while a listing was in flight
     QSocketNotifier* m_notifier = nullptr;
 };

@@ -1,9 +1,9 @@
 #pragma once
 
-// Hands work done on a thread of our own back to an object on the window's thread. The object
-// may be gone by the time the work is done (a folder read that blocked for a minute): closing
-// the mailbox in its destructor makes every later delivery a no-op, so a late result is
-// dropped instead of reaching a deleted object.
+// Hands work done on a thread of our own back to an object on its own thread. The object may
+// be gone by the time the work is done (a folder read that blocked for a minute): closing the
+// mailbox in its destructor makes every later delivery a no-op, so a late result is dropped
+// instead of reaching a deleted object.
 
 #include <QMetaObject>
 #include <QObject>
@@ -15,6 +15,13 @@ class Mailbox {
 public:
     static std::shared_ptr<Mailbox> to(QObject* receiver) {
         return std::shared_ptr<Mailbox>(new Mailbox(receiver));
+    }
+
+    // Runs `work()` on the receiver's thread, unless the mailbox was closed first.
+    template <typename Work> void post(Work&& work) {
+        const std::lock_guard lock(m_mutex);
+        if (m_receiver)
+            QMetaObject::invokeMethod(m_receiver, std::forward<Work>(work), Qt::QueuedConnection);
     }
 
     // Runs `work(receiver)` on the receiver's thread, unless the mailbox was closed first.

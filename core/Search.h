@@ -5,14 +5,20 @@
 // folder's subfolders from the last listed to the first, each with everything below it, and
 // the folder's own entries after all of that.
 //
-// A few reader threads read folders ahead of the walk, in the order the walk will want them,
-// so that several reads are in flight when the disk has to be read; the walk never waits for a
-// read it could do itself. It runs at most a bounded amount ahead of whoever takes the entries,
-// so memory stays flat whatever the tree.
+// Who owns what. The walk thread owns the walk: its stack of folders, the path it stands in,
+// the entries it builds. A few reader threads read folders ahead of it, in the order it will
+// want them; a reader takes a request (a parent folder's descriptor and a name) and hands back a
+// self-contained listing, and never sees the walk's state. Between them lie the queue of
+// requests, the listings read ahead and the entries waiting for the receiver, all under one
+// lock. Every one of them is bounded: the entries waiting (then the walk waits for the
+// receiver), the folders and bytes read ahead (then the readers wait for the walk), and the
+// reads under way on one volume (the read gate).
 //
-// Cancelling returns at once: nothing is handed out after it, and a walk blocked in the file
-// system (a network mount that stopped answering) is left to finish on its own, its results
-// thrown away. It knows no window: the receiver is told through signals and takes the entries.
+// Cancelling returns at once: nothing is handed out after it. A thread blocked in the file
+// system (a network share that stopped answering) is left to return on its own; what it read
+// is thrown away. Kernel and virtual file systems (proc, sysfs and their kind) mounted below the
+// start folder are not descended into, unless the start folder lies on one. It knows no window:
+// the receiver is told through signals and takes the entries.
 
 #include "core/SearchOptions.h"
 
@@ -25,6 +31,8 @@ class Mailbox;
 class Search : public QObject {
     Q_OBJECT
 public:
+    static constexpr qsizetype DefaultEntriesWaiting = 8192;
+
     explicit Search(QObject* parent = nullptr);
     ~Search() override;
 
@@ -38,6 +46,8 @@ public:
 
     // How many threads read ahead of the walk; 0 makes the walk read every folder itself.
     void setReadAheadThreads(int count) { m_readAheadThreads = count; }
+    // How many entries may wait for takeEntries() before the walk stops to wait.
+    void setEntriesWaitingLimit(qsizetype limit) { m_entriesWaitingLimit = limit; }
 
     struct Walk;
 
@@ -53,4 +63,5 @@ private:
     QStringList m_leftOver; // taken from a finished walk, not yet by the receiver
     std::shared_ptr<Mailbox> m_mailbox;
     int m_readAheadThreads = 3;
+    qsizetype m_entriesWaitingLimit = DefaultEntriesWaiting;
 };

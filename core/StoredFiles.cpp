@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QFileInfo>
 #include <cerrno>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +60,37 @@ QByteArray targetOf(const QByteArray& file) {
     return target;
 }
 
+// A temporary file is named ".trovan-PID-XXXXXX" after the process writing it. One whose
+// process is gone was left by a save that was killed: nobody else will remove it. The older
+// form without a process, ".trovan-XXXXXX", is gone the same way.
+constexpr std::string_view TemporaryPrefix = ".trovan-";
+
+bool isLeftOver(std::string_view name) {
+    if (name.substr(0, TemporaryPrefix.size()) != TemporaryPrefix)
+        return false;
+    name.remove_prefix(TemporaryPrefix.size());
+    const size_t dash = name.find('-');
+    if (dash == std::string_view::npos)
+        return name.size() == 6;
+    pid_t pid = 0;
+    for (const char digit : name.substr(0, dash)) {
+        if (digit < '0' || digit > '9' || pid > 4194304)
+            return false;
+        pid = pid * 10 + (digit - '0');
+    }
+    return dash > 0 && name.size() - dash - 1 == 6 && kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+void removeLeftOvers(const QByteArray& folder) {
+    DIR* listing = opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!listing)
+        return;
+    while (const dirent* entry = readdir(listing))
+        if (isLeftOver(entry->d_name))
+            unlinkat(dirfd(listing), entry->d_name, 0);
+    closedir(listing);
+}
+
 std::optional<SystemError> replaceWith(const QString& file, const QByteArray& content) {
     const QByteArray name = FileNames::encode(file);
     if (name.contains('\0'))
@@ -75,7 +109,10 @@ std::optional<SystemError> replaceWith(const QString& file, const QByteArray& co
             return SystemError::fromErrno(errno, file);
         mode = existing.st_mode & 07777;
     }
-    QByteArray temporary = target.left(target.lastIndexOf('/') + 1) + ".trovan-XXXXXX";
+    const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
+    removeLeftOvers(folder);
+    QByteArray temporary =
+        folder + TemporaryPrefix.data() + QByteArray::number(getpid()) + "-XXXXXX";
     const Descriptor out{mkstemp(temporary.data())};
     if (out.fd < 0)
         return SystemError::fromErrno(errno, file);

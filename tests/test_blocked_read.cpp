@@ -5,6 +5,7 @@
 // list holds nothing up. Run through tests/fuse/run-blocked-read.sh, which mounts the mirror.
 
 #include "app/ApplicationSetup.h"
+#include "core/ChosenFolder.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
@@ -178,7 +179,7 @@ private slots:
         click(&w.window, "includeSubfolders");
 
         const auto searchUntilStalled = [&] {
-            QVERIFY(waitFor([&] { return !w.folderView()->isOpening(); }));
+            QVERIFY(waitFor([&] { return !w.window.control().chosenFolder().isPending(); }));
             click(&w.window, "searchButton");
             QVERIFY(w.searching());
             QVERIFY(waitFor([&] { return w.entries() == beforeStall; }));

@@ -3,6 +3,7 @@
 // runs, and a window that follows the system while it is open.
 
 #include "app/ApplicationSetup.h"
+#include "core/FolderRows.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
@@ -325,7 +326,9 @@ private slots:
         Window w(shown, tree.folder("files"));
         auto* folderView = w.control<FolderView>("folderView");
         const auto lists = [&](const QString& name) {
-            return !folderView->findItems(name, Qt::MatchEndsWith).isEmpty();
+            const QAbstractItemModel* rows = folderView->model();
+            return !rows->match(rows->index(0, 0), FolderRows::NameRole, name, 1, Qt::MatchExactly)
+                        .isEmpty();
         };
         QVERIFY(waitFor([&] { return w.shownFolder() == shown && lists("old"); }));
         tree.folder("shown/new");

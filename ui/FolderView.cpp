@@ -1,123 +1,150 @@
 #include "ui/FolderView.h"
 
-#include "core/FolderLister.h"
+#include "core/FolderRows.h"
 #include "ui/FocusFrame.h"
 
+#include <QApplication>
+#include <QDateTime>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace {
 
-constexpr int IndentSteps = 2; // blanks of indentation a level
-constexpr int PathRole = Qt::UserRole + 1;
+// Draws each row with the icon of its kind: an open folder for the shown folder and those
+// above it, a closed one for a subfolder, a folder with a link arrow for a link.
+class FolderIcons : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
 
-QStringList ancestorsOf(const QString& path) {
-    QStringList ancestors;
-    if (path == QLatin1String("/"))
-        return ancestors;
-    ancestors.append(QStringLiteral("/"));
-    for (qsizetype slash = path.indexOf(u'/', 1); slash > 0; slash = path.indexOf(u'/', slash + 1))
-        ancestors.append(path.left(slash));
-    return ancestors;
-}
-
-QString shownName(const QString& path) {
-    return path == QLatin1String("/") ? path : path.mid(path.lastIndexOf(u'/') + 1);
-}
-
-QString joined(const QString& folder, const QString& name) {
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
-}
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
+        QStyle::StandardPixmap icon = QStyle::SP_DirOpenIcon;
+        switch (FolderRows::Kind(index.data(FolderRows::KindRole).toInt())) {
+        case FolderRows::Kind::Ancestor:
+        case FolderRows::Kind::Current:
+            break;
+        case FolderRows::Kind::Subfolder:
+            icon = QStyle::SP_DirClosedIcon;
+            break;
+        case FolderRows::Kind::LinkToFolder:
+            icon = QStyle::SP_DirLinkIcon;
+            break;
+        }
+        option->icon = style->standardIcon(icon);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+    }
+};
 
 } // namespace
 
-FolderView::FolderView(QWidget* parent) : QListWidget(parent) {
+FolderView::FolderView(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(this, &QListWidget::itemDoubleClicked, this, [this] { openHighlighted(); });
+    setItemDelegate(new FolderIcons(this));
+    connect(this, &QAbstractItemView::doubleClicked, this, [this] { chooseHighlighted(); });
 }
 
-FolderLister* FolderView::lister() {
-    if (!m_lister) {
-        m_lister = new FolderLister(this);
-        connect(m_lister, &FolderLister::listed, this, &FolderView::show);
-        connect(m_lister, &FolderLister::failed, this,
-                [this](const QString& folder, const QString& error) {
-                    emit openFailed(folder, error, m_origin);
-                });
-        connect(m_lister, &FolderLister::folderChanged, this, [this](const QString& folder) {
-            if (folder == m_path && !m_lister->isBusy())
-                open(m_path);
-        });
-    }
-    return m_lister;
+void FolderView::setRows(FolderRows* rows) {
+    m_rows = rows;
+    setModel(rows);
+    connect(rows, &QAbstractItemModel::modelReset, this, &FolderView::highlightShownFolder);
+    highlightShownFolder();
 }
 
-void FolderView::open(const QString& folder, Origin origin) {
-    m_requested = folder;
-    m_origin = origin;
-    m_personHasChosen = m_personHasChosen || origin == Origin::Person;
-    lister()->list(folder);
+void FolderView::highlightShownFolder() {
+    m_settingHighlight = true;
+    const QModelIndex current = m_rows->index(m_rows->currentRow());
+    setCurrentIndex(current);
+    scrollTo(current);
+    m_settingHighlight = false;
+    m_highlightMoved = false;
 }
 
-bool FolderView::isOpening() const {
-    return m_lister && m_lister->isBusy();
+void FolderView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QListView::currentChanged(current, previous);
+    if (!m_settingHighlight && current.isValid())
+        m_highlightMoved = true;
+}
+
+QString FolderView::shownFolder() const {
+    return m_rows ? m_rows->folder() : QString();
 }
 
 QString FolderView::highlightedFolder() const {
-    const QListWidgetItem* item = currentItem();
-    return item ? item->data(PathRole).toString() : m_path;
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.data(FolderRows::PathRole).toString() : m_rows->folder();
 }
 
-void FolderView::openHighlighted(Origin origin) {
+void FolderView::setPending(bool pending) {
+    if (pending)
+        viewport()->setCursor(Qt::BusyCursor);
+    else
+        viewport()->unsetCursor();
+}
+
+void FolderView::chooseMovedHighlight() {
+    if (m_highlightMoved)
+        chooseHighlighted();
+}
+
+void FolderView::chooseHighlighted() {
+    m_highlightMoved = false;
     const QString folder = highlightedFolder();
-    if (!folder.isEmpty() && folder != m_path)
-        open(folder, origin);
+    if (!folder.isEmpty())
+        emit chosen(folder);
 }
 
-void FolderView::show(const SubfolderListing& listing) {
-    const bool sameFolder = listing.folder == m_path;
-    const QString highlighted = sameFolder ? highlightedFolder() : listing.folder;
-    m_path = listing.folder;
-    clear();
-    const QStyle* style = this->style();
-    const QIcon openIcon = style->standardIcon(QStyle::SP_DirOpenIcon);
-    int depth = 0;
-    const auto add = [&](const QString& path, const QIcon& icon, int level) {
-        auto* item = new QListWidgetItem(icon, QString(level * IndentSteps, u' ') + shownName(path), this);
-        item->setData(PathRole, path);
-        return item;
-    };
-    for (const QString& ancestor : ancestorsOf(m_path))
-        add(ancestor, openIcon, depth++);
-    QListWidgetItem* current = add(m_path, openIcon, depth);
-    m_currentRow = row(current);
-    QListWidgetItem* toHighlight = current;
-    for (qsizetype i = 0; i < listing.names.size(); ++i) {
-        const bool isLink = listing.isLink.value(i);
-        QListWidgetItem* item =
-            add(joined(m_path, listing.names[i]),
-                style->standardIcon(isLink ? QStyle::SP_DirLinkIcon : QStyle::SP_DirClosedIcon),
-                depth + 1);
-        if (item->data(PathRole).toString() == highlighted)
-            toHighlight = item;
+// Enter opens the folder the person highlighted; on a highlight they have not moved it is the
+// window's, which presses its default button.
+void FolderView::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && m_highlightMoved && event->modifiers() == Qt::NoModifier) {
+        chooseHighlighted();
+        return;
     }
-    setCurrentItem(toHighlight);
-    scrollToItem(toHighlight);
-    if (!sameFolder)
-        emit opened(m_path);
+    if (enter) {
+        event->ignore();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 // Only a move of the focus to another control of the window is a loss of focus: a popup or
 // another window taking the keyboard is not.
 void FolderView::focusOutEvent(QFocusEvent* event) {
-    QListWidget::focusOutEvent(event);
+    QListView::focusOutEvent(event);
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
-        openHighlighted();
+        chooseMovedHighlight();
+}
+
+// Typing moves to the next folder whose name starts with what was typed; the rows' indentation
+// is not part of a name.
+void FolderView::keyboardSearch(const QString& search) {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const bool goesOn = now - m_typedAt < QApplication::keyboardInputInterval();
+    m_typedAt = now;
+    m_typed = goesOn ? m_typed + search : search;
+    const int rows = m_rows->rowCount();
+    const int from = currentIndex().isValid() ? currentIndex().row() : 0;
+    // A new word starts after the current row; one being typed may stay on it.
+    for (int step = goesOn ? 0 : 1; step <= rows; ++step) {
+        const QModelIndex candidate = m_rows->index((from + step) % rows);
+        if (candidate.data(FolderRows::NameRole)
+                .toString()
+                .startsWith(m_typed, Qt::CaseInsensitive)) {
+            setCurrentIndex(candidate);
+            scrollTo(candidate);
+            return;
+        }
+    }
 }
 
 void FolderView::paintEvent(QPaintEvent* event) {
-    QListWidget::paintEvent(event);
+    QListView::paintEvent(event);
     FocusFrame::paint(this);
 }

@@ -1,52 +1,48 @@
 #pragma once
 
-// The folder list: the current folder with its ancestors above it, each indented one step
-// further, and its subfolders below. A double click opens a folder; a folder that is only
-// highlighted is opened when the focus leaves the list. Folders are read on a thread of their
-// own: a folder is current only once it could be read, and until then the list stays where it
-// was, answering every key and click. Subfolders created or removed while shown appear or go.
+// The folder list: shows the rows of the chosen folder (FolderRows) with an open or closed
+// folder's icon, and tells when a person chooses a folder in it: by a double click, by Enter on
+// a highlighted folder, or by moving the highlight and then leaving the list. Typing the start
+// of a name moves the highlight to it. While the chosen folder's listing has not come, a busy
+// pointer over the list says so.
 //
-// It does not search and knows nothing of drives beyond the path it shows.
+// It reads nothing and decides nothing about searching.
 
-#include <QListWidget>
+#include <QListView>
 
-class FolderLister;
-struct SubfolderListing;
+class FolderRows;
 
-class FolderView : public QListWidget {
+class FolderView : public QListView {
     Q_OBJECT
 public:
-    // Who asked for a folder: only a person's own request is answered with a message.
-    enum class Origin { Person, Program };
-
     explicit FolderView(QWidget* parent = nullptr);
 
-    void open(const QString& folder, Origin origin = Origin::Program);
-    QString path() const { return m_path; }
-    // The folder highlighted, which may not be open yet; the current folder when none is.
+    void setRows(FolderRows* rows);
+    QString shownFolder() const;
+    // The folder highlighted; the shown folder when none is.
     QString highlightedFolder() const;
-    bool isHighlightOpen() const { return highlightedFolder() == m_path; }
-    void openHighlighted(Origin origin = Origin::Person);
-    bool isOpening() const;
-    // Whether a person has asked for a folder since the list was made.
-    bool hasPersonChosen() const { return m_personHasChosen; }
+    void setPending(bool pending);
+    // Chooses the highlighted folder if the person moved the highlight and has not chosen it
+    // yet, as leaving the list does.
+    void chooseMovedHighlight();
 
 signals:
-    void opened(const QString& folder);
-    void openFailed(const QString& folder, const QString& error, FolderView::Origin origin);
+    void chosen(const QString& folder);
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyboardSearch(const QString& search) override;
     void paintEvent(QPaintEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
-    void show(const SubfolderListing& listing);
-    FolderLister* lister();
+    void chooseHighlighted();
+    void highlightShownFolder();
 
-    FolderLister* m_lister = nullptr;
-    QString m_path;
-    QString m_requested;
-    Origin m_origin = Origin::Program;
-    bool m_personHasChosen = false;
-    int m_currentRow = -1; // the row of the current folder
+    FolderRows* m_rows = nullptr;
+    bool m_highlightMoved = false; // by the person, since the rows were shown or a choice made
+    bool m_settingHighlight = false;
+    QString m_typed;
+    qint64 m_typedAt = 0;
 };

@@ -1,13 +1,10 @@
 #include "ui/MainWindow.h"
 
-#include "core/FileNames.h"
-#include "core/FolderLister.h"
-#include "core/Mailbox.h"
-#include "core/ProgramFiles.h"
-#include "core/Search.h"
-#include "core/StoredFiles.h"
-#include "core/SystemError.h"
+#include "core/ChosenFolder.h"
+#include "core/FolderRows.h"
+#include "core/ResultEntries.h"
 #include "ui/AboutDialog.h"
+#include "ui/CommandButton.h"
 #include "ui/DriveBox.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
@@ -23,19 +20,11 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
-#include <QPushButton>
 #include <QScreen>
-#include <sys/stat.h>
-#include <thread>
 
 using namespace MainWindowLayout;
 
 namespace {
-
-const QString SettingsFile = QStringLiteral("setup.ini");
-const QString ListFile = QStringLiteral("lista.txt");
-const QString FullListMessage =
-    QStringLiteral("You've filled the listbox. Search being abandoned...");
 
 template <typename Control> Control* placed(QWidget* parent, const Place& place) {
     auto* control = new Control(parent);
@@ -50,10 +39,11 @@ QCheckBox* checkBox(QWidget* parent, const Place& place, const QString& text, bo
     return box;
 }
 
+// Enter presses the focused button: each button is its own default while it has the focus.
 QPushButton* button(QWidget* parent, const Place& place, const QString& text) {
-    auto* control = placed<QPushButton>(parent, place);
+    auto* control = placed<CommandButton>(parent, place);
     control->setText(text);
-    control->setAutoDefault(false);
+    control->setAutoDefault(true);
     return control;
 }
 
@@ -63,22 +53,16 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) 
     widget->setPalette(colours);
 }
 
-QString countText(qsizetype count) {
-    return count == 0 ? QStringLiteral("0") : u' ' + QString::number(count);
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
-    : QDialog(parent), m_systemOpener(std::make_unique<XdgOpener>()),
-      m_opener(m_systemOpener.get()), m_mailbox(Mailbox::to(this)) {
+    : QDialog(parent), m_control(new RunControl(this)),
+      m_systemOpener(std::make_unique<XdgOpener>()), m_opener(m_systemOpener.get()) {
     createLayout();
     connectSignals();
 }
 
-MainWindow::~MainWindow() {
-    m_mailbox->close();
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::createLayout() {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -108,7 +92,7 @@ void MainWindow::createLayout() {
     m_foundLabel = placed<QLabel>(m_resultPanel, foundLabel);
     m_foundLabel->setText(FoundText);
     m_countLabel = placed<QLabel>(m_resultPanel, countLabel);
-    m_countLabel->setText(countText(0));
+    m_countLabel->setText(RunControl::countText(0));
     m_resultList = placed<ResultList>(m_resultPanel, resultList);
     m_removeMarkedButton = button(m_resultPanel, removeMarkedButton, RemoveMarkedText);
     m_saveListButton = button(m_resultPanel, saveListButton, SaveListText);
@@ -116,7 +100,6 @@ void MainWindow::createLayout() {
 
     m_searchButton = button(this, searchButton, SearchText);
     m_searchButton->setDefault(true);
-    m_searchButton->setAutoDefault(true);
     setColour(m_searchButton, QPalette::Button, MainButtonColour);
     m_exitButton = button(this, exitButton, ExitText);
     setColour(m_exitButton, QPalette::Button, MainButtonColour);
@@ -172,44 +155,54 @@ void MainWindow::createLayout() {
 }
 
 void MainWindow::connectSignals() {
-    m_search = new Search(this);
-    connect(m_search, &Search::entriesReady, this, &MainWindow::takeEntries);
-    connect(m_search, &Search::finished, this, [this] {
-        takeEntries();
-        if (m_state == State::Searching && !m_listFull)
-            endSearch();
-    });
-    connect(m_search, &Search::failed, this, [this](const QString& description) {
-        // No search started there, so it is not the folder to come back to.
-        m_lastStartFolder = m_folderBeforeSearch;
-        QApplication::restoreOverrideCursor();
-        showState(State::Options);
-        MessageBox::warn(this, description);
-    });
+    RunControl& control = *m_control;
+    ChosenFolder& chosen = control.chosenFolder();
+    m_folderView->setRows(chosen.rows());
+    m_resultList->setModel(&control.entries());
+
     connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::searchPressed);
-    connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::exitPressed);
+    connect(m_exitButton, &QPushButton::clicked, &control, &RunControl::exitPressed);
     connect(m_aboutButton, &QPushButton::clicked, this, &MainWindow::showAbout);
-    connect(m_removeMarkedButton, &QPushButton::clicked, this, &MainWindow::removeMarked);
-    connect(m_saveListButton, &QPushButton::clicked, this, &MainWindow::saveList);
-    connect(m_openFileButton, &QPushButton::clicked, this, &MainWindow::openCurrentEntry);
-    connect(m_folderView, &FolderView::opened, this, &MainWindow::folderOpened);
-    connect(m_folderView, &FolderView::openFailed, this,
-            [this](const QString&, const QString& error, FolderView::Origin origin) {
-                m_driveBox->showFolder(m_folderView->path());
-                if (origin == FolderView::Origin::Person)
-                    MessageBox::warn(this, error);
-            });
-    connect(m_driveBox, &DriveBox::chosen, this, [this](const QString& folder) {
-        m_driveChosenByPerson = true;
-        m_folderView->open(folder);
+    connect(m_removeMarkedButton, &QPushButton::clicked, this, [this] {
+        m_control->removeEntries(m_resultList->markedRows(), m_resultList->currentRow());
     });
+    connect(m_saveListButton, &QPushButton::clicked, &control, &RunControl::saveList);
+    connect(m_openFileButton, &QPushButton::clicked, this,
+            [this] { m_control->openEntry(m_resultList->currentRow()); });
+    connect(m_folderView, &FolderView::chosen, &chosen, &ChosenFolder::choose);
+    connect(m_driveBox, &DriveBox::chosen, &chosen, &ChosenFolder::choose);
+
+    connect(&chosen, &ChosenFolder::pendingChanged, m_folderView, &FolderView::setPending);
+    connect(&chosen, &ChosenFolder::shown, m_driveBox, &DriveBox::showFolder);
+    connect(&chosen, &ChosenFolder::failed, this,
+            [this] { m_driveBox->showFolder(m_control->chosenFolder().rows()->folder()); });
+    connect(&control, &RunControl::stateChanged, this, &MainWindow::showState);
+    connect(&control, &RunControl::countChanged, m_countLabel, &QLabel::setText);
+    connect(&control, &RunControl::searchEnded, this, &MainWindow::searchEnded);
+    connect(&control, &RunControl::leaveAsked, this, [this] {
+        if (MessageBox::ask(this, QStringLiteral("Avsluta programmet?"),
+                            QStringLiteral("Avsluta?")))
+            m_control->leave();
+    });
+    connect(&control, &RunControl::leaving, this, &MainWindow::leave);
+    connect(&control, &RunControl::warned, this,
+            [this](const QString& text) { MessageBox::warn(this, text); });
+    connect(&control, &RunControl::informed, this,
+            [this](const QString& text, const QString& title) {
+                MessageBox::inform(this, text, title);
+            });
+    connect(&control, &RunControl::listSaved, this,
+            [this](const QString& text, const QString& title, const QString& file) {
+                MessageBox::inform(this, text, title);
+                m_opener->open(file);
+            });
+    connect(&control, &RunControl::openRequested, this,
+            [this](const QString& file) { m_opener->open(file); });
 }
 
 void MainWindow::load(const QString& folder) {
-    const QString saved = StoredFiles::readSavedFolder(filePath(SettingsFile));
-    m_folderView->open(QDir::currentPath());
+    m_control->start(QDir::currentPath(), folder);
     m_driveBox->startWatching();
-    restoreFolder(saved, folder);
     if (const QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -217,198 +210,62 @@ void MainWindow::load(const QString& folder) {
     }
 }
 
-// The folder asked for on the command line, else the saved one, is shown once it could be
-// read, unless a person has chosen a folder meanwhile. One that never answers (a network share
-// that stopped) leaves the window on the folder it started in.
-void MainWindow::restoreFolder(const QString& saved, const QString& requested) {
-    const QString first = requested.isEmpty() ? saved : requested;
-    const QString second = requested.isEmpty() ? QString() : saved;
-    if (first.isEmpty())
-        return;
-    m_restoreProbe = new FolderLister(this);
-    connect(m_restoreProbe, &FolderLister::listed, this, [this](const SubfolderListing& listing) {
-        if (!m_driveChosenByPerson && !m_folderView->hasPersonChosen())
-            m_folderView->open(listing.folder);
-    });
-    connect(m_restoreProbe, &FolderLister::failed, this, [this, second] {
-        if (!second.isEmpty())
-            restoreFolder(second, {});
-    });
-    m_restoreProbe->list(first);
-}
-
-void MainWindow::searchPressed() {
-    switch (m_state) {
-    case State::Searching:
-        return; // one search at a time
-    case State::Results:
-        prepareNewSearch();
-        return;
-    case State::Options:
-        // A folder only highlighted (Enter pressed in the folder list) is opened first; the
-        // next press searches it.
-        if (!m_folderView->isHighlightOpen()) {
-            m_folderView->openHighlighted();
-            return;
-        }
-        startSearch();
-    }
-}
-
-void MainWindow::startSearch() {
+SearchOptions MainWindow::options() const {
     SearchOptions options;
-    options.startFolder = m_folderView->path();
-    if (options.startFolder.isEmpty())
-        return; // no folder could be read yet
     options.pattern = m_patternBox->text();
     options.includeSubfolders = m_includeSubfolders->isChecked();
     options.listFolders = m_listFolders->isChecked();
     options.fullPaths = m_fullPaths->isChecked();
     options.keepExtensions = m_keepExtensions->isChecked();
-
-    m_folderBeforeSearch = m_lastStartFolder;
-    m_lastStartFolder = options.startFolder;
-    m_listFull = false;
-    // Only full paths of files name something to open.
-    m_openFileButton->setEnabled(!options.listFolders && options.fullPaths);
-    showState(State::Searching);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    m_search->start(options);
+    return options;
 }
 
-void MainWindow::takeEntries() {
-    if (m_state != State::Searching || m_listFull)
-        return;
-    const QStringList entries = m_search->takeEntries();
-    const qsizetype added = m_resultList->append(entries);
-    m_found += added;
-    m_countLabel->setText(countText(m_found));
-    if (added == entries.size())
-        return;
-    m_search->cancel();
-    m_listFull = true;
-    MessageBox::inform(this, FullListMessage);
-    endSearch();
-}
-
-void MainWindow::endSearch() {
-    QApplication::restoreOverrideCursor();
-    showState(State::Results);
-    m_searchButton->setFocus();
-    emit searchEnded();
-}
-
-void MainWindow::prepareNewSearch() {
-    m_resultList->clear();
-    m_found = 0;
-    m_countLabel->setText(countText(0));
-    showState(State::Options);
-    if (!m_lastStartFolder.isEmpty())
-        m_folderView->open(m_lastStartFolder);
+// An access key leaves the focus where it is: a folder highlighted in the folder list is the
+// one to search, as if the focus had left the list for the button.
+void MainWindow::searchPressed() {
+    if (m_control->state() == State::Options)
+        m_folderView->chooseMovedHighlight();
+    m_control->searchPressed(options());
 }
 
 void MainWindow::showState(State state) {
-    m_state = state;
     // A control hidden with its panel leaves the focus to the search button, not to whatever
     // Qt would pick next: Qt moves the focus on while hiding, so look before.
     QWidget* panelGoing = state == State::Options ? m_resultPanel : m_optionPanel;
     QWidget* focused = focusWidget();
     const bool focusGoes = !focused || panelGoing->isAncestorOf(focused);
+    if (state == State::Searching) {
+        m_openFileButton->setEnabled(m_control->canOpenEntries());
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+    }
     m_optionPanel->setVisible(state == State::Options);
     m_resultPanel->setVisible(state != State::Options);
     m_searchButton->setText(state == State::Results ? NewSearchText : SearchText);
     m_exitButton->setText(state == State::Searching ? CancelText : ExitText);
-    if (focusGoes)
+    if (focusGoes || state == State::Results)
         m_searchButton->setFocus();
 }
 
-void MainWindow::exitPressed() {
-    if (m_state == State::Searching) {
-        m_search->cancel();
-        endSearch();
-        return;
-    }
-    if (MessageBox::ask(this, QStringLiteral("Avsluta programmet?"), QStringLiteral("Avsluta?")))
-        saveAndQuit();
-}
-
 void MainWindow::reject() {
-    if (m_state == State::Searching)
-        exitPressed();
+    m_control->escapePressed();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    saveAndQuit();
+    m_control->leave();
 }
 
-// Leaving without having searched keeps the folder saved before.
-void MainWindow::saveAndQuit() {
-    m_search->cancel();
-    if (!m_lastStartFolder.isEmpty())
-        StoredFiles::writeSavedFolder(filePath(SettingsFile), m_lastStartFolder);
-    QApplication::restoreOverrideCursor();
-    QApplication::exit(0);
-}
-
-// Formed without testing for a separator at the end: a root folder gives "//name", which
-// names the same file.
-QString MainWindow::filePath(const QString& name) {
-    if (m_filesFolder.isEmpty())
-        m_filesFolder = ProgramFiles::folder();
-    return m_filesFolder + u'/' + name;
-}
-
-void MainWindow::folderOpened(const QString& folder) {
-    m_driveBox->showFolder(folder);
-}
-
-void MainWindow::removeMarked() {
-    m_resultList->removeMarked();
-}
-
-// Written on a thread of its own: the program's folder may be slow to write.
-void MainWindow::saveList() {
-    const QString file = filePath(ListFile);
-    std::thread([mailbox = m_mailbox, file, entries = m_resultList->entries()] {
-        const std::optional<SystemError> error = StoredFiles::writeList(file, entries);
-        mailbox->deliver<MainWindow>([file, error](MainWindow& window) {
-            if (error) {
-                MessageBox::warn(&window, error->description);
-                return;
-            }
-            MessageBox::inform(&window, QStringLiteral("Fil sparad:\r\n") + file,
-                               QStringLiteral("Fil sparad"));
-            window.m_opener->open(file);
-        });
-    }).detach();
-}
-
-// Only an existing file is handed to the opener: an entry cut short of its extension, or a
-// file removed since the search, is reported with the system's reason.
-void MainWindow::openCurrentEntry() {
-    if (!m_resultList->hasCurrentEntry())
-        return;
-    const QString entry = m_resultList->currentEntry();
-    std::thread([mailbox = m_mailbox, entry] {
-        struct stat info {};
-        const QByteArray name = FileNames::encode(entry);
-        int error = 0;
-        if (name.contains('\0') || stat(name.constData(), &info) != 0)
-            error = name.contains('\0') ? ENOENT : errno;
-        else if (S_ISDIR(info.st_mode))
-            error = EISDIR;
-        mailbox->deliver<MainWindow>([entry, error](MainWindow& window) {
-            if (error == 0) {
-                window.m_opener->open(entry);
-                return;
-            }
-            const SystemError failure = SystemError::forFile(error, entry);
-            MessageBox::warn(&window, QStringLiteral("Ett fel uppstod!\r\n") +
-                                          QString::number(failure.number) + QStringLiteral(" - ") +
-                                          failure.description);
-        });
-    }).detach();
+// Every window of the program goes from the screen now, and the display hears of it at once:
+// a thread held in the kernel may keep the process for a while, but nothing of it stays shown.
+void MainWindow::leave() {
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void MainWindow::showAbout() {

@@ -2,44 +2,41 @@
 
 // The main window: the option panel (drive, folder, pattern, four options) and the result panel
 // (the found entries, their count, and what can be done with them), one shown at a time, over
-// the search, exit and about buttons. It reads the options once when a search starts, shows
-// what the search hands it, and keeps its state in `m_state`; the search itself, the folder
-// reading and the stored files are the core's. Nothing here waits for the file system.
+// the search, exit and about buttons. A thin shell over the run control: it wires each control
+// to it, reads the options once when the search button is pressed, and shows the state, the
+// entries and the messages the run control hands it. Nothing here waits for the file system.
 
-#include "core/SearchOptions.h"
+#include "core/RunControl.h"
 
 #include <QDialog>
 #include <memory>
 
 class DriveBox;
 class FileOpener;
-class FolderLister;
 class FolderView;
-class Mailbox;
 class PatternBox;
 class QCheckBox;
 class QLabel;
 class QPushButton;
 class ResultList;
-class Search;
 
 class MainWindow : public QDialog {
     Q_OBJECT
 public:
-    enum class State { Options, Searching, Results };
+    using State = RunControl::State;
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Shows `folder` if it can be read, else the folder saved at the last exit, else the
-    // folder the program was started in.
+    // Shows the folder the program was started in, then `folder` if it can be read, else the
+    // folder saved at the last exit.
     void load(const QString& folder = {});
-    // Where setup.ini and lista.txt are kept; the program's own choice unless set.
-    void setFilesFolder(const QString& folder) { m_filesFolder = folder; }
+    void setFilesFolder(const QString& folder) { m_control->setFilesFolder(folder); }
     // The tests put a recorder in the desktop opener's place; not owned.
     void setOpener(FileOpener* opener) { m_opener = opener; }
-    Search& search() const { return *m_search; }
-    State state() const { return m_state; }
+    RunControl& control() const { return *m_control; }
+    Search& search() const { return m_control->search(); }
+    State state() const { return m_control->state(); }
 
 signals:
     void searchEnded(); // the result panel shows a finished, cancelled or full search
@@ -53,22 +50,10 @@ private:
     void connectSignals();
 
     void searchPressed();
-    void exitPressed();
-    void startSearch();
-    void prepareNewSearch();
-    void takeEntries();
-    void endSearch();
     void showState(State state);
-    void saveAndQuit();
-
-    void removeMarked();
-    void saveList();
-    void openCurrentEntry();
+    void leave();
     void showAbout();
-
-    void folderOpened(const QString& folder);
-    QString filePath(const QString& name);
-    void restoreFolder(const QString& saved, const QString& requested);
+    SearchOptions options() const;
 
     // Controls.
     QWidget* m_optionPanel = nullptr;
@@ -92,17 +77,7 @@ private:
     QPushButton* m_aboutButton = nullptr;
     QLabel* m_separatorBar = nullptr;
 
-    // State.
-    State m_state = State::Options;
-    Search* m_search = nullptr;
-    FolderLister* m_restoreProbe = nullptr;
-    QString m_filesFolder;
-    QString m_lastStartFolder; // empty until a search has started
-    QString m_folderBeforeSearch;
-    qsizetype m_found = 0; // entries added by the search, whatever was removed since
-    bool m_listFull = false;
-    bool m_driveChosenByPerson = false;
+    RunControl* m_control = nullptr;
     std::unique_ptr<FileOpener> m_systemOpener;
     FileOpener* m_opener = nullptr;
-    std::shared_ptr<Mailbox> m_mailbox;
 };

@@ -1,35 +1,20 @@
 #pragma once
 
-// The result list: the entries in the order found, never sorted, with extended selection (Shift
-// marks a range, Ctrl adds or removes one entry). It holds at most Capacity entries, as the
-// list always has. It shows entries; it does not find them.
+// The result list: shows the found entries (ResultEntries) in the order found, with extended
+// selection (Shift marks a range, Ctrl adds or removes one entry). A click or a double click
+// only marks. It shows entries; it does not find or change them.
 
 #include <QListView>
-#include <QStringList>
-
-class ResultModel;
 
 class ResultList : public QListView {
     Q_OBJECT
 public:
-    static constexpr int Capacity = 32767;
-
     explicit ResultList(QWidget* parent = nullptr);
 
-    // Appends as many of `entries` as there is room for; returns how many that was.
-    qsizetype append(const QStringList& entries);
-    void clear();
-    const QStringList& entries() const;
-    qsizetype count() const { return entries().size(); }
-
-    // The entry that holds the list's focus, marked or not; empty when there is none.
-    QString currentEntry() const;
-    bool hasCurrentEntry() const { return currentIndex().isValid(); }
-    void removeMarked();
+    // The rows marked, and the row that holds the list's focus (-1 when none).
+    QList<int> markedRows() const;
+    int currentRow() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-
-private:
-    ResultModel* model() const;
 };

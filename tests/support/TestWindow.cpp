@@ -1,5 +1,6 @@
 #include "support/TestWindow.h"
 
+#include "core/FolderRows.h"
 #include "support/UserInput.h"
 #include "ui/FolderView.h"
 
@@ -30,13 +31,14 @@ FolderView* TestWindow::folderView() {
 }
 
 QString TestWindow::shownFolder() {
-    return folderView()->path();
+    return static_cast<FolderRows*>(folderView()->model())->folder();
 }
 
 QStringList TestWindow::listedFolders() {
     QStringList rows;
-    for (int row = 0; row < folderView()->count(); ++row)
-        rows.append(folderView()->item(row)->text());
+    const QAbstractItemModel* model = folderView()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        rows.append(model->index(row, 0).data().toString());
     return rows;
 }
 
@@ -91,13 +93,19 @@ void TestWindow::clickRow(int row, Qt::KeyboardModifiers modifiers) {
     clickAt(&window, spotOfRow(row), modifiers);
 }
 
-void TestWindow::openFolder(const QString& name) {
-    const QList<QListWidgetItem*> rows = folderView()->findItems(u' ' + name, Qt::MatchEndsWith);
+QPoint TestWindow::spotOfFolder(const QString& name) {
+    const QAbstractItemModel* model = folderView()->model();
+    const QModelIndexList rows =
+        model->match(model->index(0, 0), FolderRows::NameRole, name, 1, Qt::MatchExactly);
     if (rows.isEmpty())
         qFatal("no folder %s in the folder list", qPrintable(name));
-    folderView()->scrollToItem(rows.first());
-    const QRect place = folderView()->visualItemRect(rows.first());
-    doubleClickAt(&window, folderView()->viewport()->mapTo(&window, place.center()));
+    folderView()->scrollTo(rows.first());
+    const QRect place = folderView()->visualRect(rows.first());
+    return folderView()->viewport()->mapTo(&window, place.center());
+}
+
+void TestWindow::openFolder(const QString& name) {
+    doubleClickAt(&window, spotOfFolder(name));
 }
 
 bool programEnds(const std::function<void()>& act) {

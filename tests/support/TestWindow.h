@@ -47,6 +47,8 @@ struct TestWindow {
     bool search();
     QPoint spotOfRow(int row);
     void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // Where the folder list shows `name`, scrolled into sight, in window coordinates.
+    QPoint spotOfFolder(const QString& name);
     // A double click on the folder list's row that shows `name`.
     void openFolder(const QString& name);
 };

@@ -1,0 +1,41 @@
+#pragma once
+
+// The mount points of this process's mount table, read once, as the search needs them: which
+// volume a folder lies on (for the read gate) and which mount points hold kernel and virtual
+// file systems (proc, sysfs and their kind), which hold no files a person looks for and which
+// a search does not descend into unless it started on one.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+class MountTable {
+public:
+    struct Mount {
+        std::string path; // the system's bytes
+        std::string type;
+    };
+
+    // The table as /proc/self/mountinfo gives it now; empty when it cannot be read.
+    static MountTable read();
+    explicit MountTable(std::vector<Mount> mounts = {});
+
+    // The hash of the mount point that holds `path` (an absolute path): its volume.
+    uint64_t volumeOf(std::string_view path) const;
+    bool isVirtualAt(std::string_view path) const;
+    // Whether the folder hashed as `folderHash` is itself a mount point, and of what kind.
+    bool isMountPoint(uint64_t folderHash) const { return m_mountHashes.count(folderHash) > 0; }
+    bool isVirtualMountPoint(uint64_t folderHash) const {
+        return m_virtualHashes.count(folderHash) > 0;
+    }
+
+    static bool isVirtualType(std::string_view type);
+
+private:
+    const Mount* holding(std::string_view path) const;
+    std::vector<Mount> m_mounts;
+    std::unordered_set<uint64_t> m_mountHashes;
+    std::unordered_set<uint64_t> m_virtualHashes;
+};

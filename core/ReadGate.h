@@ -1,0 +1,71 @@
+#pragma once
+
+// Every look at the file system that may block passes this gate: a folder read of a search, a
+// listing for the folder list, a check before a file is opened, a save. It bounds the threads
+// that a share which stopped answering can hold in the kernel, where no cancel reaches them:
+//
+// - At most `readsPerVolume` reads are under way on one volume at a time. A further one waits
+//   here, where it can still be called off, rather than in the kernel, where it cannot.
+// - A folder being read is not read by a second thread until the first read returns: ten
+//   searches cancelled on one hung folder leave one thread there, not ten.
+//
+// A thread waiting here gives up as soon as its caller no longer wants the answer (a cancelled
+// search, a stale listing): whoever calls a read off calls wake(). Reads on other volumes never
+// wait for a stuck one, so a search elsewhere runs at full speed.
+//
+// Volumes and folders are named by the hashes of their paths (PathHash). It reads nothing
+// itself and knows nothing of searches.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
+
+class ReadGate {
+public:
+    struct Place {
+        uint64_t volume = 0;
+        uint64_t folder = 0;
+    };
+    static constexpr int DefaultReadsPerVolume = 8;
+
+    static ReadGate& shared();
+
+    // Waits until `place` may be read; false when `calledOff()` came true first. `calledOff`
+    // runs under the gate's lock: it must only read an atomic or two.
+    bool enter(const Place& place, const std::function<bool()>& calledOff);
+    void leave(const Place& place);
+    // Lets the waiters look at their `calledOff` again.
+    void wake();
+
+    void setReadsPerVolume(int limit);
+    // Reads under way now, on every volume: what the tests count as threads in the kernel.
+    int readsUnderWay() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::unordered_map<uint64_t, int> m_readsOnVolume;
+    std::unordered_map<uint64_t, int> m_readsOfFolder;
+    int m_readsPerVolume = DefaultReadsPerVolume;
+    int m_underWay = 0;
+};
+
+// A pass through the gate for the length of a scope; `entered()` says whether it was granted.
+class ReadPass {
+public:
+    ReadPass(const ReadGate::Place& place, const std::function<bool()>& calledOff)
+        : m_place(place), m_entered(ReadGate::shared().enter(place, calledOff)) {}
+    ~ReadPass() {
+        if (m_entered)
+            ReadGate::shared().leave(m_place);
+    }
+    ReadPass(const ReadPass&) = delete;
+    ReadPass& operator=(const ReadPass&) = delete;
+    bool entered() const { return m_entered; }
+
+private:
+    ReadGate::Place m_place;
+    bool m_entered;
+};

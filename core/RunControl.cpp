@@ -1,0 +1,237 @@
+#include "core/RunControl.h"
+
+#include "core/ChosenFolder.h"
+#include "core/FileNames.h"
+#include "core/MountTable.h"
+#include "core/OffThread.h"
+#include "core/PathHash.h"
+#include "core/ProgramFiles.h"
+#include "core/ReadGate.h"
+#include "core/ResultEntries.h"
+#include "core/Search.h"
+#include "core/StoredFiles.h"
+#include "core/SystemError.h"
+
+#include <QCoreApplication>
+#include <optional>
+#include <sys/stat.h>
+
+namespace {
+
+const QString SettingsFile = QStringLiteral("setup.ini");
+const QString ListFile = QStringLiteral("lista.txt");
+
+// The read gate's place for a file: its volume and the file itself.
+ReadGate::Place placeOf(const QByteArray& path) {
+    const std::string_view bytes(path.constData(), size_t(path.size()));
+    return {MountTable::read().volumeOf(bytes), PathHash::of(bytes)};
+}
+
+// Why `entry` cannot be opened as a file; 0 when it can.
+int whyNotAFile(const QByteArray& name) {
+    if (name.contains('\0'))
+        return ENOENT;
+    struct stat info {};
+    if (stat(name.constData(), &info) != 0)
+        return errno;
+    return S_ISDIR(info.st_mode) ? EISDIR : 0;
+}
+
+} // namespace
+
+const QString RunControl::FullListMessage =
+    QStringLiteral("You've filled the listbox. Search being abandoned...");
+
+RunControl::RunControl(QObject* parent)
+    : QObject(parent), m_chosenFolder(new ChosenFolder(this)), m_entries(new ResultEntries(this)),
+      m_search(new Search(this)), m_mailbox(Mailbox::to(this)),
+      m_saves(std::make_shared<std::atomic<quint64>>(0)),
+      m_opens(std::make_shared<std::atomic<quint64>>(0)) {
+    connect(m_search, &Search::entriesReady, this, &RunControl::takeEntries);
+    connect(m_search, &Search::finished, this, [this] {
+        takeEntries();
+        if (m_state == State::Searching && !m_listFull)
+            endSearch();
+    });
+    connect(m_search, &Search::failed, this, [this](const QString& description) {
+        // No search started there, so it is not the folder to come back to.
+        m_refusedStart = m_lastStartFolder;
+        m_lastStartFolder = m_folderBeforeSearch;
+        setState(State::Options);
+        emit warned(description);
+    });
+    // A choice that cannot be read says why, unless a search there has just said it.
+    connect(m_chosenFolder, &ChosenFolder::failed, this,
+            [this](const QString& folder, const QString& reason) {
+                if (m_state == State::Options && folder != m_refusedStart)
+                    emit warned(reason);
+            });
+}
+
+RunControl::~RunControl() {
+    m_mailbox->close();
+    m_saves->fetch_add(1);
+    m_opens->fetch_add(1);
+    ReadGate::shared().wake();
+}
+
+QString RunControl::countText(qsizetype count) {
+    return count == 0 ? QStringLiteral("0") : u' ' + QString::number(count);
+}
+
+// Formed without testing for a separator at the end: a root folder gives "//name", which
+// names the same file.
+QString RunControl::filePath(const QString& name) {
+    if (m_filesFolder.isEmpty())
+        m_filesFolder = ProgramFiles::folder();
+    return m_filesFolder + u'/' + name;
+}
+
+void RunControl::start(const QString& startFolder, const QString& requested) {
+    const QString saved = StoredFiles::readSavedFolder(filePath(SettingsFile));
+    m_chosenFolder->start(startFolder, {requested, saved});
+}
+
+void RunControl::setState(State state) {
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void RunControl::searchPressed(SearchOptions options) {
+    switch (m_state) {
+    case State::Searching:
+        return; // one search at a time
+    case State::Results:
+        prepareNewSearch();
+        return;
+    case State::Options:
+        startSearch(std::move(options));
+    }
+}
+
+void RunControl::startSearch(SearchOptions options) {
+    options.startFolder = m_chosenFolder->folder();
+    if (options.startFolder.isEmpty())
+        return; // no folder could be read yet
+    m_refusedStart.clear();
+    m_folderBeforeSearch = m_lastStartFolder;
+    m_lastStartFolder = options.startFolder;
+    m_listFull = false;
+    // Only full paths of files name something to open.
+    m_canOpenEntries = !options.listFolders && options.fullPaths;
+    setState(State::Searching);
+    m_search->start(options);
+}
+
+void RunControl::takeEntries() {
+    if (m_state != State::Searching || m_listFull)
+        return;
+    const QStringList entries = m_search->takeEntries();
+    const qsizetype added = m_entries->append(entries);
+    m_found += added;
+    if (added > 0)
+        emit countChanged(countText(m_found));
+    if (added == entries.size())
+        return;
+    m_search->cancel();
+    m_listFull = true;
+    emit informed(FullListMessage, {});
+    endSearch();
+}
+
+void RunControl::endSearch() {
+    setState(State::Results);
+    emit searchEnded();
+}
+
+void RunControl::prepareNewSearch() {
+    m_entries->clear();
+    m_found = 0;
+    emit countChanged(countText(0));
+    setState(State::Options);
+    if (!m_lastStartFolder.isEmpty())
+        m_chosenFolder->returnTo(m_lastStartFolder);
+}
+
+void RunControl::exitPressed() {
+    if (m_state == State::Searching) {
+        m_search->cancel();
+        endSearch();
+        return;
+    }
+    emit leaveAsked();
+}
+
+void RunControl::escapePressed() {
+    if (m_state == State::Searching)
+        exitPressed();
+}
+
+// The windows go first, so that nothing of the program stays on the screen while a thread is
+// held by a share that stopped answering. Leaving without having searched keeps the folder
+// saved before.
+void RunControl::leave() {
+    m_search->cancel();
+    emit leaving();
+    if (!m_lastStartFolder.isEmpty())
+        StoredFiles::writeSavedFolder(filePath(SettingsFile), m_lastStartFolder);
+    QCoreApplication::exit(0);
+}
+
+// With no current entry, or an empty one, nothing is removed.
+void RunControl::removeEntries(const QList<int>& rows, int currentRow) {
+    if (m_entries->entryAt(currentRow).isEmpty())
+        return;
+    m_entries->removeRows(rows);
+}
+
+void RunControl::saveList() {
+    const QString file = filePath(ListFile);
+    const quint64 save = m_saves->fetch_add(1) + 1;
+    ReadGate::shared().wake();
+    OffThread::run(
+        m_mailbox,
+        [file, entries = m_entries->entries(), saves = m_saves, save] {
+            const QByteArray name = FileNames::encode(file);
+            const ReadPass pass(placeOf(name), [&] { return saves->load() != save; });
+            if (!pass.entered())
+                return std::optional<SystemError>(SystemError{}); // a newer save goes instead
+            return StoredFiles::writeList(file, entries);
+        },
+        [this, file](const std::optional<SystemError>& error) {
+            if (!error)
+                emit listSaved(QStringLiteral("Fil sparad:\r\n") + file,
+                               QStringLiteral("Fil sparad"), file);
+            else if (!error->description.isEmpty())
+                emit warned(error->description);
+        });
+}
+
+// Only an existing file is handed to the opener: an entry cut short of its extension, or a
+// file removed since the search, is reported with the system's reason.
+void RunControl::openEntry(int row) {
+    if (row < 0 || row >= m_entries->rowCount())
+        return;
+    const QString entry = m_entries->entryAt(row);
+    const quint64 open = m_opens->fetch_add(1) + 1;
+    ReadGate::shared().wake();
+    OffThread::run(
+        m_mailbox,
+        [entry, opens = m_opens, open] {
+            const QByteArray name = FileNames::encode(entry);
+            const ReadPass pass(placeOf(name), [&] { return opens->load() != open; });
+            return pass.entered() ? whyNotAFile(name) : -1;
+        },
+        [this, entry](int error) {
+            if (error == 0) {
+                emit openRequested(entry);
+            } else if (error > 0) {
+                const SystemError failure = SystemError::forFile(error, entry);
+                emit warned(QStringLiteral("Ett fel uppstod!\r\n") +
+                            QString::number(failure.number) + QStringLiteral(" - ") +
+                            failure.description);
+            }
+        });
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+// The run control: the states a person moves the program through, and what the search button,
+// the exit button, Esc and the close box do in each of them.
+//
+//   Options ──search──► Searching ──walk over, cancel, or list full──► Results
+//      ▲                    │ start folder unreadable                     │
+//      └────────────────────┴───────────── new search ◄──────────────────┘
+//
+// It owns the search, the found entries with the list's capacity, the chosen folder, and the
+// checks made before the list is saved or an entry opened; each of those checks runs off the
+// caller's thread. It knows no control: the window wires its controls to the calls below,
+// reads the options once when a search is asked for, and shows what the signals hand it.
+
+#include "core/SearchOptions.h"
+
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+
+class ChosenFolder;
+class Mailbox;
+class ResultEntries;
+class Search;
+
+class RunControl : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Options, Searching, Results };
+
+    explicit RunControl(QObject* parent = nullptr);
+    ~RunControl() override;
+
+    // Where setup.ini and lista.txt are kept; the program's own choice unless set.
+    void setFilesFolder(const QString& folder) { m_filesFolder = folder; }
+    QString filePath(const QString& name);
+    // Shows the start folder, then `requested`, else the folder saved at the last exit.
+    void start(const QString& startFolder, const QString& requested = {});
+
+    // What a person does. `options` is read when the search button is pressed; its start
+    // folder is the chosen folder's.
+    void searchPressed(SearchOptions options);
+    void exitPressed();
+    void escapePressed();
+    void leave(); // after "Ja" to leaving, or the close box
+    void removeEntries(const QList<int>& rows, int currentRow);
+    void saveList();
+    void openEntry(int row);
+
+    State state() const { return m_state; }
+    // Entries added by the search, whatever was removed since, as the count shows them.
+    qsizetype found() const { return m_found; }
+    static QString countText(qsizetype count);
+    bool canOpenEntries() const { return m_canOpenEntries; }
+    QString lastStartFolder() const { return m_lastStartFolder; }
+
+    ChosenFolder& chosenFolder() const { return *m_chosenFolder; }
+    ResultEntries& entries() const { return *m_entries; }
+    Search& search() const { return *m_search; }
+
+    static const QString FullListMessage;
+
+signals:
+    void stateChanged(RunControl::State state);
+    void countChanged(const QString& text);
+    void leaveAsked();                // "Avsluta programmet?": leave() on yes
+    void leaving();                   // every window goes now
+    void warned(const QString& text); // an exclamation box
+    void informed(const QString& text, const QString& title); // a plain box
+    void listSaved(const QString& text, const QString& title, const QString& file);
+    void openRequested(const QString& file);
+    void searchEnded(); // the results show a finished, cancelled or full search
+
+private:
+    void startSearch(SearchOptions options);
+    void takeEntries();
+    void endSearch();
+    void prepareNewSearch();
+    void setState(State state);
+
+    ChosenFolder* m_chosenFolder = nullptr;
+    ResultEntries* m_entries = nullptr;
+    Search* m_search = nullptr;
+    State m_state = State::Options;
+    QString m_filesFolder;
+    QString m_lastStartFolder; // empty until a search has started
+    QString m_folderBeforeSearch;
+    QString m_refusedStart; // the start folder of the last search, when it could not be read
+    qsizetype m_found = 0;
+    bool m_listFull = false;
+    bool m_canOpenEntries = true;
+    std::shared_ptr<Mailbox> m_mailbox;
+    // The newest save and the newest open: an older one still waiting to reach a silent
+    // folder gives up.
+    std::shared_ptr<std::atomic<quint64>> m_saves;
+    std::shared_ptr<std::atomic<quint64>> m_opens;
+};
