@@ -105,6 +105,7 @@ struct Search::Walk {
     // Handed out to the receiver.
     QStringList waiting;
     bool deliveryPosted = false;
+    bool heldBack = false; // the walk waits for the receiver to take
     bool done = false;
     QString failure;
 
@@ -279,7 +280,9 @@ void Search::Walk::handOut(const FolderRead& folder, const std::string& path) {
         return;
     waiting.append(std::move(entries));
     postDelivery(lock);
+    heldBack = waiting.size() >= entriesWaitingLimit;
     walkWakes.wait(lock, [&] { return isStopped() || waiting.size() < entriesWaitingLimit; });
+    heldBack = false;
 }
 
 void Search::Walk::run(int readers) {
@@ -404,9 +407,17 @@ QStringList Search::takeEntries() {
     {
         const std::lock_guard lock(m_walk->mutex);
         entries.swap(m_walk->waiting);
+        m_walk->heldBack = false;
     }
     m_walk->walkWakes.notify_one();
     return entries;
+}
+
+bool Search::isHeldBack() const {
+    if (!m_walk)
+        return false;
+    const std::lock_guard lock(m_walk->mutex);
+    return m_walk->heldBack;
 }
 
 void Search::deliver(const std::shared_ptr<Walk>& walk) {

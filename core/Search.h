@@ -43,6 +43,8 @@ public:
 
     // The entries found since the last call, in walk order.
     QStringList takeEntries();
+    // Whether the walk stands still until more of its entries are taken.
+    bool isHeldBack() const;
 
     // How many threads read ahead of the walk; 0 makes the walk read every folder itself.
     void setReadAheadThreads(int count) { m_readAheadThreads = count; }

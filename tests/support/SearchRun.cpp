@@ -4,10 +4,13 @@
 
 #include <QTest>
 
-SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads) {
+SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads,
+                        qsizetype entriesWaitingLimit) {
     Search search;
     if (readAheadThreads >= 0)
         search.setReadAheadThreads(readAheadThreads);
+    if (entriesWaitingLimit > 0)
+        search.setEntriesWaitingLimit(entriesWaitingLimit);
     SearchOutcome outcome;
     bool over = false;
     const auto take = [&] {
@@ -29,7 +32,6 @@ SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads) {
     });
     search.start(options);
     if (!QTest::qWaitFor([&] { return over; }, 180000))
-        qWarning("the search did not end");
-    QTest::qWait(20); // nothing more may come
+        QTest::qFail("the search did not end", __FILE__, __LINE__);
     return outcome;
 }

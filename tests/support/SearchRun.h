@@ -15,5 +15,7 @@ struct SearchOutcome {
     QStringList failures;
 };
 
-// A negative number of read-ahead threads keeps the search's own choice.
-SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads = -1);
+// A negative number of read-ahead threads keeps the search's own choice, as a limit of 0 does
+// for the entries that may wait. A search that does not end fails the test.
+SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads = -1,
+                        qsizetype entriesWaitingLimit = 0);
