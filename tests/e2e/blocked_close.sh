@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # The program binary on a real X server under a window manager, searching into a folder whose
-# listing never answers (a stallfs mirror standing in for a hung network share): the close box
-# (Alt+F4 to openbox) still ends it within 2 s with status 0, and setup.ini names the start
-# folder. Skips (77) only when no X server can be started or FUSE cannot be used.
+# listing never answers (a stallfs mirror standing in for a hung network share). Two ways out:
 #
-# Usage: blocked_close.sh PATH-TO-TROVAN
+#   close   the close box (Alt+F4 to openbox) ends it within 2 s with status 0;
+#   leave   on a share that keeps even a killed caller waiting (a host that is gone), "A&vsluta"
+#           and "Ja" take every window of the program off the screen within 2 s, although the
+#           process cannot end until the share answers.
+#
+# Either way setup.ini names the start folder. Skips (77) only when no X server can be started
+# or FUSE cannot be used.
+#
+# Usage: blocked_close.sh close|leave PATH-TO-TROVAN
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${1:-}" != --mounted ]; then
-    binary=$1
+    mode=$1
+    binary=$2
     base=$(mktemp -d "${TMPDIR:-/tmp}/trovan-e2e-blocked.XXXXXX")
     # Removed only once unmounted: the stalled folder would hang the removal.
     trap 'findmnt --kernel -n -o TARGET | grep -qF "$base/" || rm -rf "$base"' EXIT
@@ -18,18 +25,24 @@ if [ "${1:-}" != --mounted ]; then
     mkdir -p "$base/src/Start/stall" "$base/src/Start/zeta"
     touch "$base/src/Start/stall/s.txt" "$base/src/Start/zeta/z.txt" "$base/src/Start/r.txt"
     chmod -R a+rX "$base"
+    options=(--release "$base/release")
+    [ "$mode" = leave ] && options+=(--ignore-kill)
     status=0
-    "$here/../fuse/with-stallfs.sh" "$base/src" "$base/mnt" -- \
-        bash "$0" --mounted "$binary" "$base/mnt/Start" || status=$?
+    "$here/../fuse/with-stallfs.sh" "${options[@]}" "$base/src" "$base/mnt" -- \
+        bash "$0" --mounted "$mode" "$binary" "$base/mnt/Start" "$base/release" || status=$?
     exit "$status"
 fi
 
-binary=$2
-start=$3
+mode=$2
+binary=$3
+start=$4
+release=$5
 work=$(mktemp -d "${TMPDIR:-/tmp}/trovan-e2e.XXXXXX")
 # shellcheck source-path=SCRIPTDIR source=xsession.sh
 source "$here/xsession.sh"
 xsession_start
+# At the end the stalled read is let go, so that a program held by it can end and be waited for.
+trap 'status=$?; touch "$release"; (exit $status); xsession_stop' EXIT
 xsession_window_manager
 
 program="$work/Program"
@@ -57,10 +70,25 @@ for _ in $(seq 50); do
 done
 waits_in_fuse || fail "no thread of the program waits in the stalled folder's listing"
 
-step "close the window with Alt+F4 while the walk waits"
-keys "$main" alt+F4
-program_ended "$program_pid" 2 || fail "the program still runs 2 s after the close box"
-[ "$program_status" = 0 ] || fail "the program ended with status $program_status"
+if [ "$mode" = close ]; then
+    step "close the window with Alt+F4 while the walk waits"
+    keys "$main" alt+F4
+    program_ended "$program_pid" 2 || fail "the program still runs 2 s after the close box"
+    [ "$program_status" = 0 ] || fail "the program ended with status $program_status"
+else
+    step "cancel with Esc, then \"A&vsluta\" with Alt+V and \"Ja\" with Enter"
+    keys "$main" Escape
+    keys "$main" alt+v
+    question=$(window_named "Avsluta\\?" 10) || fail "no \"Avsluta?\" question came"
+    keys "$question" Return
+    window_gone "Avsluta\\?" 2 || fail "the question is still on the screen 2 s after \"Ja\""
+    window_gone Trovan 2 || fail "the main window is still on the screen 2 s after \"Ja\""
+    waits_in_fuse || fail "no thread waits in the share any more: this case shows nothing"
+    for _ in $(seq 20); do
+        [ -s "$program/setup.ini" ] && break
+        sleep 0.1
+    done
+fi
 printf '%s\r\n' "$start" >"$work/expected-setup"
 cmp "$work/expected-setup" "$program/setup.ini" || {
     od -c "$program/setup.ini" >&2 || true

@@ -13,9 +13,12 @@ Usage: stallfs.py [options] SOURCE MOUNTPOINT   (runs in the foreground until un
   --stall-stat     stat of the folder itself hangs too (its lookup in the parent included;
                    libfuse 2 looks names up one at a time per folder, so while that lookup
                    waits, so do the other lookups in the parent, as on a hung network mount)
+  --ignore-kill    a waiting call goes on waiting when its caller is killed, as on a share to a
+                   host that is gone: the kernel then keeps the killed caller until the release
+                   or the unmount
 
 A call that waits gives up (EINTR) when its process is killed or ends, so that a program that
-exits while one of its threads waits here does end.
+exits while one of its threads waits here does end; unless --ignore-kill.
 
 Exits with 77 when FUSE cannot be used here (no /dev/fuse, no libfuse, mount refused).
 Debian: python3-fusepy (which loads libfuse2) and fuse3 for fusermount.
@@ -74,13 +77,14 @@ def killed(thread):
 class StallFS(Operations):
     use_ns = True
 
-    def __init__(self, source, stalled, release, stall_open, stall_stat):
+    def __init__(self, source, stalled, release, stall_open, stall_stat, ignore_kill=False):
         self.source = as_bytes(os.path.realpath(source))
         self.names = {s for s in stalled if "/" not in s}
         self.paths = {"/" + s.strip("/") for s in stalled if "/" in s}
         self.release_file = release
         self.stall_open = stall_open
         self.stall_stat = stall_stat
+        self.ignore_kill = ignore_kill
 
     def real(self, path):
         return self.source + as_bytes(path)
@@ -93,7 +97,7 @@ class StallFS(Operations):
             return
         caller = fuse_get_context()[2]
         while not (self.release_file and os.path.exists(self.release_file)):
-            if caller and killed(caller):  # 0: a caller outside our pid namespace
+            if caller and not self.ignore_kill and killed(caller):  # 0: outside our namespace
                 raise FuseOSError(errno.EINTR)
             time.sleep(0.05)
 
@@ -165,6 +169,8 @@ def main():
     parser.add_argument("--stall-open", action="store_true", help="opendir hangs as well")
     parser.add_argument("--stall-stat", action="store_true",
                         help="stat of the stalled folder hangs as well")
+    parser.add_argument("--ignore-kill", action="store_true",
+                        help="a waiting call goes on waiting when its caller is killed")
     args = parser.parse_args()
 
     if not os.path.isdir(args.source) or not os.path.isdir(args.mountpoint):
@@ -179,7 +185,8 @@ def main():
     # os.fsencode keeps the bytes of a name given on the command line that is not UTF-8.
     stalled = [os.fsencode(s).decode(ENCODING) for s in (args.stall or ["stall"])]
     release = os.path.abspath(args.release) if args.release else None
-    fs = StallFS(args.source, stalled, release, args.stall_open, args.stall_stat)
+    fs = StallFS(args.source, stalled, release, args.stall_open, args.stall_stat,
+                 args.ignore_kill)
     options = dict(foreground=True, ro=True, fsname="stallfs", subtype="stallfs",
                    default_permissions=True)
     # The tests run as an unprivileged user; root may let others in without fuse.conf.
