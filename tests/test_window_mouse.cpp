@@ -135,6 +135,7 @@ private slots:
 
         // The drive box drops its list on a click.
         auto* driveBox = window.findChild<QComboBox*>("driveBox");
+        QVERIFY(waitFor([&] { return driveBox->count() > 0; })); // the mount table is read
         click(&window, "driveBox");
         QVERIFY(waitFor([&] { return driveBox->view()->isVisible(); }));
         QTest::keyClick(driveBox->view(), Qt::Key_Escape);
