@@ -259,6 +259,11 @@ private slots:
         const QByteArray firstBytes = crlfLines(first), secondBytes = crlfLines(second);
         QVERIFY(firstBytes.size() > 2'000'000);
         QCOMPARE(StoredFiles::writeList(list, {"gammal"}), std::nullopt);
+        // A save under way in a living process (init's pid stands in), and a file of the user's.
+        const QString othersSave = QStringLiteral(".trovan-1-a1b2c3");
+        const QString notOurs = QStringLiteral(".trovan-anteckningar");
+        tree.file(othersSave, "pågår");
+        tree.file(notOurs, "mitt");
         int sawNew = 0;
         for (int round = 0; round < 12; ++round) {
             const pid_t child = fork();
@@ -281,12 +286,12 @@ private slots:
                 now == old || now == firstBytes || now == secondBytes,
                 qPrintable(QStringLiteral("round %1: %2 bytes, cut").arg(round).arg(now.size())));
             sawNew += now != old;
-            // Whatever the kill left behind, lista.txt is the list and nothing else bears its name.
+            // Whatever the kill left behind, lista.txt is the list and nothing else bears its name;
+            // the next save takes the killed one's temporary file away, and no one else's.
             for (const QString& name : namesIn(tree.root()))
                 QVERIFY2(name == "lista.txt" || name.startsWith(".trovan-"), qPrintable(name));
-            for (const QString& name : namesIn(tree.root()))
-                if (name != "lista.txt")
-                    QFile::remove(tree.path(name));
+            QCOMPARE(StoredFiles::writeList(list, {"gammal"}), std::nullopt);
+            QCOMPARE(namesIn(tree.root()), (QStringList{othersSave, notOurs, "lista.txt"}));
         }
         QVERIFY(sawNew > 0);
     }
