@@ -1,10 +1,12 @@
 // The core's text rules: file-name patterns (as text and as the system's bytes, which must
 // agree, and as find -iname reads them), cutting texts at a separator, the six entry forms,
-// and names that are not UTF-8.
+// names that are not UTF-8, and line breaks inside names, shown and saved on one line.
 
 #include "core/EntryText.h"
 #include "core/FileNames.h"
+#include "core/LineBreaks.h"
 #include "core/NamePattern.h"
+#include "core/StoredFiles.h"
 #include "core/TextSplit.h"
 #include "support/TestTree.h"
 
@@ -222,6 +224,36 @@ private slots:
             QVERIFY2(byCharacters.contains(matched), qPrintable(seen));
             QVERIFY2((matched | byBytesAlone).contains(byCharacters), qPrintable(seen));
         }
+    }
+
+    // --- line breaks in names ---------------------------------------------------------------
+
+    // A name may hold CR and LF: shown and saved, each stays on one line, in the same form.
+    void lineBreaksStayOnTheirLine() {
+        QCOMPARE(LineBreaks::visible("plain.txt"), QStringLiteral("plain.txt"));
+        QCOMPARE(LineBreaks::visible("ny\nrad\r\nslut\r"), QStringLiteral("ny␊rad␍␊slut␍"));
+
+        TestTree tree;
+        QStringList entries;
+        for (int i = 0; i < 20; ++i)
+            entries.append(QStringLiteral("/s/f%1.txt").arg(i));
+        entries.insert(3, "/s/två\nrader.txt");
+        entries.insert(9, "/s/vagn\rretur.txt");
+        entries.insert(15, "/s/\r\n");
+        QCOMPARE(entries.size(), 23);
+        const QString list = tree.path("lista.txt");
+        QCOMPARE(StoredFiles::writeList(list, entries), std::nullopt);
+        const QByteArray saved = readBytes(list);
+        QVERIFY(saved.endsWith("\r\n"));
+        const QList<QByteArray> lines = saved.chopped(2).split('\n');
+        QCOMPARE(lines.size(), 23);
+        for (const QByteArray& line : lines) {
+            QVERIFY2(line.endsWith('\r') || &line == &lines.last(), line.constData());
+            QVERIFY2(line.count('\r') == (&line == &lines.last() ? 0 : 1), line.constData());
+        }
+        QCOMPARE(lines[3], QByteArray("/s/två␊rader.txt\r"));
+        QCOMPARE(lines[9], QByteArray("/s/vagn␍retur.txt\r"));
+        QCOMPARE(lines[15], QByteArray("/s/␍␊\r"));
     }
 
     // --- file names -------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "ui/ResultList.h"
 
+#include "core/LineBreaks.h"
 #include "ui/FocusFrame.h"
 
 #include <QAbstractListModel>
@@ -15,7 +16,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_entries.size())
             return {};
-        return m_entries.at(index.row());
+        // Shown on one line; the entry itself keeps its real text, to be opened and saved.
+        return LineBreaks::visible(m_entries.at(index.row()));
     }
     void append(const QStringList& entries) {
         if (entries.isEmpty())

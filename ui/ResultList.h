@@ -2,7 +2,8 @@
 
 // The result list: the entries in the order found, never sorted, with extended selection (Shift
 // marks a range, Ctrl adds or removes one entry). It holds at most Capacity entries, as the
-// list always has. It shows entries; it does not find them.
+// list always has. It shows entries; it does not find them. A line break in an entry is shown
+// as "␍" or "␊", on the entry's one line; entries() and currentEntry() give the real text.
 
 #include <QListView>
 #include <QStringList>
