@@ -53,7 +53,7 @@ QCheckBox* checkBox(QWidget* parent, const Place& place, const QString& text, bo
 QPushButton* button(QWidget* parent, const Place& place, const QString& text) {
     auto* control = placed<QPushButton>(parent, place);
     control->setText(text);
-    control->setAutoDefault(false);
+    control->setAutoDefault(true); // Enter presses the focused button, elsewhere the default
     return control;
 }
 

@@ -1,0 +1,179 @@
+// The window in its corners, driven as a person drives it: Enter on every command button of
+// both panels and of the message boxes.
+
+#include "app/ApplicationSetup.h"
+#include "support/TestTree.h"
+#include "support/TestWindow.h"
+#include "support/UserInput.h"
+#include "ui/MainWindow.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+using namespace UserInput;
+
+namespace {
+
+using Window = TestWindow;
+
+QString focused() {
+    QWidget* widget = QApplication::focusWidget();
+    return widget ? widget->objectName() : QString();
+}
+
+// A message box closed: the window manager gives the keyboard back to the window, which
+// the offscreen platform does not do by itself.
+bool windowManagerActivates(QWidget* window) {
+    if (!waitFor([&] { return window->isActiveWindow(); }, 300))
+        window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// The title of a modal window that came up, and the button Enter was pressed on there.
+struct Answered {
+    QString title;
+    QString pressed;
+};
+
+// Answers the next modal window by moving the focus `tabs` times with Tab and pressing Enter
+// on the button that then has it.
+void answerWithEnterAfterTabs(Answered* answered, int tabs) {
+    actOnNextModal([=](QWidget* modal) {
+        answered->title = modal->windowTitle();
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(modal->focusWidget(), Qt::Key_Tab);
+        QWidget* button = modal->focusWidget();
+        if (auto* pushButton = qobject_cast<QPushButton*>(button))
+            answered->pressed = pushButton->text();
+        QTest::keyClick(button, Qt::Key_Return);
+    });
+}
+
+} // namespace
+
+class WindowCornersTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Enter presses the command button that has the focus, on both panels and in the boxes;
+    // the search button only when no other command button has it.
+    void enterPressesTheFocusedButton() {
+        TestTree tree;
+        tree.file("S/a.txt");
+        tree.file("S/b.txt");
+        tree.file("S/c.txt");
+        const QString files = tree.folder("files");
+        Window w(tree.path("S"), files);
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+
+        // The option panel. "A&vsluta" asks; "Nej", reached with Tab, keeps the program.
+        key(&w.window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("exitButton"));
+        Answered asked;
+        answerWithEnterAfterTabs(&asked, 1);
+        key(&w.window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !asked.pressed.isEmpty(); }, 2000));
+        QCOMPARE(asked.title, QStringLiteral("Avsluta?"));
+        QCOMPARE(asked.pressed, QStringLiteral("&Nej"));
+        QVERIFY(!waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 200));
+        QVERIFY(w.window.isVisible());
+        QCOMPARE(w.window.state(), MainWindow::State::Options);
+
+        // "Om..." shows the about window, whose "&OK" Enter presses.
+        QVERIFY(windowManagerActivates(&w.window));
+        QCOMPARE(focused(), QStringLiteral("exitButton"));
+        for (const char* next : {"folderView", "driveBox", "aboutButton"}) {
+            key(&w.window, Qt::Key_Tab);
+            QCOMPARE(focused(), QString::fromLatin1(next));
+        }
+        Answered about;
+        answerWithEnterAfterTabs(&about, 0);
+        key(&w.window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !about.pressed.isEmpty(); }, 2000));
+        QCOMPARE(about.title, QStringLiteral("Om..."));
+        QCOMPARE(about.pressed, QStringLiteral("&OK"));
+        QVERIFY(!waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 200));
+        QCOMPARE(w.window.state(), MainWindow::State::Options);
+
+        // The result panel.
+        QVERIFY(windowManagerActivates(&w.window));
+        QVERIFY(w.search());
+        QCOMPARE(w.entries().size(), 3);
+        w.clickRow(0);
+        const QString removed = w.entries().first();
+        key(&w.window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("removeMarkedButton"));
+        key(&w.window, Qt::Key_Return);
+        QVERIFY(w.showsResults());
+        QCOMPARE(w.entries().size(), 2);
+        QVERIFY(!w.entries().contains(removed));
+
+        key(&w.window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("saveListButton"));
+        Answered saved;
+        answerWithEnterAfterTabs(&saved, 0);
+        key(&w.window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
+        QCOMPARE(saved.title, QStringLiteral("Fil sparad"));
+        QCOMPARE(w.opener.opened, QStringList{files + "/lista.txt"});
+        QCOMPARE(readBytes(files + "/lista.txt"), (w.entries().join("\r\n") + "\r\n").toUtf8());
+        QVERIFY(w.showsResults());
+        QCOMPARE(w.entries().size(), 2);
+
+        QVERIFY(windowManagerActivates(&w.window));
+        QCOMPARE(focused(), QStringLiteral("saveListButton"));
+        key(&w.window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("aboutButton"));
+        Answered aboutOnResults;
+        answerWithEnterAfterTabs(&aboutOnResults, 0);
+        key(&w.window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !aboutOnResults.pressed.isEmpty(); }, 2000));
+        QCOMPARE(aboutOnResults.title, QStringLiteral("Om..."));
+        QVERIFY(w.showsResults());
+
+        QVERIFY(windowManagerActivates(&w.window));
+        key(&w.window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("openFileButton"));
+        w.opener.opened.clear();
+        const QString current = w.entries().value(
+            w.resultList()->currentIndex().isValid() ? w.resultList()->currentIndex().row() : 0);
+        key(&w.window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
+        QCOMPARE(w.opener.opened, QStringList{current});
+        QVERIFY(w.showsResults());
+
+        // "A&vsluta" on the result panel: "Nej" with Enter keeps the list.
+        key(&w.window, Qt::Key_Tab);
+        key(&w.window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("exitButton"));
+        Answered askedOnResults;
+        answerWithEnterAfterTabs(&askedOnResults, 1);
+        key(&w.window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !askedOnResults.pressed.isEmpty(); }, 2000));
+        QCOMPARE(askedOnResults.title, QStringLiteral("Avsluta?"));
+        QCOMPARE(askedOnResults.pressed, QStringLiteral("&Nej"));
+        QVERIFY(!waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 200));
+        QVERIFY(w.showsResults());
+        QCOMPARE(w.entries().size(), 2);
+
+        // Enter on the search button itself: "&Ny sökning".
+        QVERIFY(windowManagerActivates(&w.window));
+        key(&w.window, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+        key(&w.window, Qt::Key_Return);
+        QCOMPARE(w.window.state(), MainWindow::State::Options);
+        QVERIFY(w.entries().isEmpty());
+    }
+};
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    setUpApplication();
+    WindowCornersTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_corners.moc"
