@@ -1,5 +1,5 @@
 // The window in its corners, driven as a person drives it: Enter on every command button of
-// both panels and of the message boxes.
+// both panels and of the message boxes, and names that hold a line break.
 
 #include "app/ApplicationSetup.h"
 #include "support/TestTree.h"
@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 
 using namespace UserInput;
@@ -166,6 +167,41 @@ private slots:
         key(&w.window, Qt::Key_Return);
         QCOMPARE(w.window.state(), MainWindow::State::Options);
         QVERIFY(w.entries().isEmpty());
+    }
+
+    // A name may hold CR and LF: the list shows it on one line of the usual height, saves it
+    // on one line, and opens the file by its real name.
+    void namesWithLineBreaksStayOnOneLine() {
+        TestTree tree;
+        const QString plain = tree.file("L/plain.txt");
+        const QString twoLines = tree.file("L/två\nrader.txt");
+        tree.file("L/vagn\rretur.txt");
+        const QString files = tree.folder("files");
+        Window w(tree.path("L"), files);
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("L"); }));
+        QVERIFY(w.search());
+        const QStringList shown = w.entries();
+        QCOMPARE(
+            QSet<QString>(shown.begin(), shown.end()),
+            (QSet<QString>{plain, tree.path("L/två␊rader.txt"), tree.path("L/vagn␍retur.txt")}));
+        const int lineHeight = w.resultList()->fontMetrics().lineSpacing();
+        for (int row = 0; row < shown.size(); ++row) {
+            const int height =
+                w.resultList()->visualRect(w.resultList()->model()->index(row, 0)).height();
+            QVERIFY2(height < 2 * lineHeight, qPrintable(QString::number(height)));
+        }
+
+        const int row = int(shown.indexOf(tree.path("L/två␊rader.txt")));
+        w.clickRow(row);
+        click(&w.window, "openFileButton");
+        QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
+        QCOMPARE(w.opener.opened, QStringList{twoLines});
+        w.opener.opened.clear();
+
+        answerNextMessage(nullptr);
+        click(&w.window, "saveListButton");
+        QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
+        QCOMPARE(readBytes(files + "/lista.txt"), (shown.join("\r\n") + "\r\n").toUtf8());
     }
 };
 
