@@ -1,7 +1,9 @@
 // The window in its corners, driven as a person drives it: Enter on every command button of
-// both panels and of the message boxes, and names that hold a line break.
+// both panels and of the message boxes, names that hold a line break, and a message about a
+// path longer than the screen is high.
 
 #include "app/ApplicationSetup.h"
+#include "core/FileNames.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
@@ -9,9 +11,14 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSet>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace UserInput;
 
@@ -51,6 +58,50 @@ void answerWithEnterAfterTabs(Answered* answered, int tabs) {
         QTest::keyClick(button, Qt::Key_Return);
     });
 }
+
+// A chain of folders deeper than any path the system takes (PATH_MAX), made and removed one
+// step at a time from the folder above; the file at its bottom is "djup.txt".
+class DeepChain {
+public:
+    DeepChain(const QString& root, int depth, int nameLength)
+        : m_root(FileNames::encode(root)), m_name(nameLength, 'd'), m_depth(depth) {
+        int folder = open(m_root.constData(), O_RDONLY | O_DIRECTORY);
+        for (int level = 0; level < depth && folder >= 0; ++level) {
+            mkdirat(folder, m_name.constData(), 0755);
+            const int below = openat(folder, m_name.constData(), O_RDONLY | O_DIRECTORY);
+            close(folder);
+            folder = below;
+        }
+        if (folder >= 0) {
+            close(openat(folder, "djup.txt", O_WRONLY | O_CREAT, 0644));
+            close(folder);
+        }
+    }
+    ~DeepChain() { removeBelow(open(m_root.constData(), O_RDONLY | O_DIRECTORY), 0); }
+    QString file() const {
+        QByteArray path = m_root;
+        for (int level = 0; level < m_depth; ++level)
+            path += '/' + m_name;
+        path += "/djup.txt";
+        return FileNames::decode(std::string_view(path.constData(), size_t(path.size())));
+    }
+
+private:
+    void removeBelow(int folder, int level) {
+        if (folder < 0)
+            return;
+        if (level < m_depth)
+            removeBelow(openat(folder, m_name.constData(), O_RDONLY | O_DIRECTORY), level + 1);
+        else
+            unlinkat(folder, "djup.txt", 0);
+        if (level < m_depth)
+            unlinkat(folder, m_name.constData(), AT_REMOVEDIR);
+        close(folder);
+    }
+    QByteArray m_root;
+    QByteArray m_name;
+    int m_depth;
+};
 
 } // namespace
 
@@ -202,6 +253,54 @@ private slots:
         click(&w.window, "saveListButton");
         QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
         QCOMPARE(readBytes(files + "/lista.txt"), (shown.join("\r\n") + "\r\n").toUtf8());
+    }
+
+    // "Öppna markerad fil" on a file whose path is longer than the system takes: the message
+    // names the path, wrapped and cut in the middle, in a box that lies on the screen whole,
+    // its OK button too (the offscreen screen is 800 x 600).
+    void aMessageAboutALongPathFitsTheScreen() {
+        TestTree tree;
+        const QString root = tree.folder("deep");
+        const DeepChain chain(root, 60, 200);
+        Window w(root, tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == root; }));
+        w.setOption("includeSubfolders", true);
+        QVERIFY(w.search());
+        QCOMPARE(w.entries(), QStringList{chain.file()});
+        // The row is far wider than the list: a click near its start, where it is drawn.
+        const QRect row = w.resultList()->visualRect(w.resultList()->model()->index(0, 0));
+        clickAt(&w.window, w.resultList()->viewport()->mapTo(
+                               &w.window, QPoint(row.left() + 20, row.center().y())));
+
+        QRect screen, box, ok;
+        QString text;
+        actOnNextModal([&](QWidget* modal) {
+            auto* message = qobject_cast<QMessageBox*>(modal);
+            screen = modal->screen()->availableGeometry();
+            box = modal->frameGeometry();
+            text = message ? message->text() : QString();
+            if (QAbstractButton* button = message ? message->buttons().value(0) : nullptr)
+                ok = QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        click(&w.window, "openFileButton");
+        QVERIFY(waitFor([&] { return !text.isEmpty(); }));
+        const QString seen = QStringLiteral("box %1,%2 %3x%4 on a screen of %5x%6")
+                                 .arg(box.x())
+                                 .arg(box.y())
+                                 .arg(box.width())
+                                 .arg(box.height())
+                                 .arg(screen.width())
+                                 .arg(screen.height());
+        QVERIFY2(screen.contains(box), qPrintable(seen));
+        QVERIFY2(!ok.isEmpty() && screen.contains(ok), qPrintable(seen));
+        // Both ends of the path are there, on lines of their own.
+        QVERIFY2(text.startsWith("Ett fel uppstod!\n76 - Sökvägen är för lång: "),
+                 qPrintable(text));
+        const QString unwrapped = text.section(u'\n', 1).remove(u'\n');
+        QVERIFY2(unwrapped.contains(root + "/ddd"), qPrintable(text));
+        QVERIFY2(unwrapped.endsWith("ddd/djup.txt"), qPrintable(text));
+        QVERIFY2(text.contains(u'…'), qPrintable(text));
     }
 };
 
