@@ -1,6 +1,6 @@
 // The window in its corners, driven as a person drives it: Enter on every command button of
-// both panels and of the message boxes, names that hold a line break, and a message about a
-// path longer than the screen is high.
+// both panels and of the message boxes, names that hold a line break, a message about a path
+// longer than the screen is high, and the drive list open while a volume goes.
 
 #include "app/ApplicationSetup.h"
 #include "core/FileNames.h"
@@ -11,12 +11,14 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSet>
 #include <QTest>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +104,33 @@ private:
     QByteArray m_name;
     int m_depth;
 };
+
+// Folders bound in place of others: volumes of the disk's own kind, gone again at the end.
+struct BoundVolumes {
+    QStringList mountPoints;
+    bool bind(const QString& source, const QString& mountPoint) {
+        if (mount(FileNames::encode(source).constData(), FileNames::encode(mountPoint).constData(),
+                  nullptr, MS_BIND, nullptr) != 0)
+            return false;
+        mountPoints.append(mountPoint);
+        return true;
+    }
+    void unbind(const QString& mountPoint) {
+        if (mountPoints.removeAll(mountPoint) > 0)
+            umount(FileNames::encode(mountPoint).constData());
+    }
+    ~BoundVolumes() {
+        for (const QString& mountPoint : mountPoints)
+            umount(FileNames::encode(mountPoint).constData());
+    }
+};
+
+int rowShowing(QComboBox* box, const QString& mountPoint) {
+    for (int row = 0; row < box->count(); ++row)
+        if (box->itemText(row).startsWith(mountPoint + " ["))
+            return row;
+    return -1;
+}
 
 } // namespace
 
@@ -301,6 +330,53 @@ private slots:
         QVERIFY2(unwrapped.contains(root + "/ddd"), qPrintable(text));
         QVERIFY2(unwrapped.endsWith("ddd/djup.txt"), qPrintable(text));
         QVERIFY2(text.contains(u'…'), qPrintable(text));
+    }
+
+    // The drive list open while a volume goes: it shows the volumes left, no empty row, and
+    // the one highlighted stays highlighted, for Enter to choose.
+    void theOpenDriveListFollowsAVolumeThatGoes() {
+        TestTree tree;
+        const QString going = tree.folder("going");
+        const QString staying = tree.folder("staying");
+        Window w(tree.root(), tree.folder("files"));
+        auto* driveBox = w.control<QComboBox>("driveBox");
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.root() && driveBox->count() > 0; }));
+        BoundVolumes volumes;
+        if (!volumes.bind(tree.folder("stick1"), going) ||
+            !volumes.bind(tree.folder("stick2"), staying))
+            QSKIP("mounting is not permitted here: the open drive list is not tested");
+        QVERIFY(waitFor([&] {
+            return rowShowing(driveBox, going) >= 0 && rowShowing(driveBox, staying) >= 0;
+        }));
+
+        click(&w.window, "driveBox");
+        QAbstractItemView* list = driveBox->view();
+        QVERIFY(waitFor([&] { return list->isVisible(); }));
+        const auto highlighted = [&] { return list->currentIndex().row(); };
+        for (int presses = 0; presses < 2 * driveBox->count(); ++presses) {
+            if (highlighted() == rowShowing(driveBox, staying))
+                break;
+            QTest::keyClick(list, highlighted() < rowShowing(driveBox, staying) ? Qt::Key_Down
+                                                                                : Qt::Key_Up);
+        }
+        QCOMPARE(highlighted(), rowShowing(driveBox, staying));
+
+        const int before = driveBox->count();
+        volumes.unbind(going);
+        QVERIFY(waitFor([&] { return driveBox->count() == before - 1; }));
+        QVERIFY(waitFor([&] { return list->isVisible(); }));
+        QCOMPARE(list->model()->rowCount(), driveBox->count());
+        // The rows fill the list: below the last one there is less than a row to spare.
+        const QRect last = list->visualRect(list->model()->index(driveBox->count() - 1, 0));
+        QVERIFY2(list->viewport()->height() - last.bottom() - 1 < last.height(),
+                 qPrintable(QStringLiteral("%1 pixels below the last of %2 rows %3 high")
+                                .arg(list->viewport()->height() - last.bottom() - 1)
+                                .arg(driveBox->count())
+                                .arg(last.height())));
+        QCOMPARE(highlighted(), rowShowing(driveBox, staying));
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return !list->isVisible(); }));
+        QVERIFY(waitFor([&] { return w.shownFolder() == staying; }));
     }
 };
 
