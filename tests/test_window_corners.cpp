@@ -1,8 +1,10 @@
 // The window in its corners, driven as a person drives it: Enter on every command button of
 // both panels and of the message boxes, names that hold a line break, a message about a path
-// longer than the screen is high, and the drive list open while a volume goes.
+// longer than the screen is high, the drive list open while a volume goes, and a folder named
+// on the command line in bytes that are not UTF-8.
 
 #include "app/ApplicationSetup.h"
+#include "app/CommandLine.h"
 #include "core/FileNames.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
@@ -12,6 +14,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -377,6 +380,25 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         QVERIFY(waitFor([&] { return !list->isVisible(); }));
         QVERIFY(waitFor([&] { return w.shownFolder() == staying; }));
+    }
+
+    // A folder named on the command line in bytes that are not UTF-8, relative to the folder
+    // the program starts in, is the folder the window shows, byte for byte.
+    void aFolderArgumentInAnyBytesReachesTheWindow() {
+        TestTree tree;
+        const QByteArray root = FileNames::encode(tree.root());
+        const QByteArray name = "latin1-\xe5\xe4\xf6-\xff";
+        QCOMPARE(mkdir(root + '/' + name, 0755), 0);
+        const QByteArray before = FileNames::encode(QDir::currentPath());
+        QCOMPARE(chdir(root.constData()), 0);
+        const CommandLine commandLine = CommandLine::parse({"trovan", "-style", "Fusion", name});
+        QCOMPARE(chdir(before.constData()), 0);
+        QVERIFY(commandLine.complaint.isEmpty());
+        Window w(commandLine.folder, tree.folder("files"));
+        const bool shown =
+            waitFor([&] { return FileNames::encode(w.shownFolder()) == root + '/' + name; });
+        rmdir(root + '/' + name); // a name Qt cannot remove: it is not UTF-8
+        QVERIFY(shown);
     }
 };
 
