@@ -1,6 +1,7 @@
 #include "app/ApplicationSetup.h"
 
 #include "ui/Fonts.h"
+#include "ui/NeverMinimized.h"
 
 #include <QApplication>
 
@@ -9,4 +10,5 @@ void setUpApplication() {
     QApplication::setApplicationVersion(QStringLiteral("1.01"));
     Fonts::installSubstitutes();
     QApplication::setFont(Fonts::sansSerif(8.25)); // message boxes too
+    NeverMinimized::install(*qApp);
 }

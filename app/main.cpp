@@ -1,24 +1,78 @@
 #include "app/ApplicationSetup.h"
 #include "app/CommandLine.h"
+#include "core/FileNames.h"
+#include "core/SystemError.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
+
+namespace {
+
+// False when the text could not be written whole (a full disk, a closed output).
+bool print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = FileNames::encode(text);
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    return std::fflush(stream) == 0 && written == size_t(bytes.size());
+}
+
+// Why a folder asked for cannot be shown; the window then shows the saved one, as ever. Looked
+// at on a thread of its own: a folder on a share that stopped answering must not hold the
+// window back, and the program may end before the answer comes.
+void reportIfUnreadable(const QString& folder) {
+    std::thread([folder] {
+        const int fd =
+            open(FileNames::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            close(fd);
+            return;
+        }
+        const SystemError error = SystemError::fromErrno(errno, folder);
+        print(stderr,
+              QStringLiteral("trovan: kan inte öppna mappen: ") + error.description + u'\n');
+    }).detach();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(QByteArray(argv[i]));
     const CommandLine commandLine = CommandLine::parse(arguments);
-    if (!commandLine.answer.isEmpty()) {
-        std::fputs(commandLine.answer.toLocal8Bit().constData(), stdout);
+    if (!commandLine.complaint.isEmpty()) {
+        print(stderr, commandLine.complaint);
         return commandLine.exitCode;
     }
+    if (!commandLine.answer.isEmpty()) {
+        if (print(stdout, commandLine.answer))
+            return 0;
+        const int error = errno;
+        print(stderr, QStringLiteral("trovan: kan inte skriva svaret: ") +
+                          SystemError::fromErrno(error).description + u'\n');
+        return 1;
+    }
+    if (!commandLine.folder.isEmpty())
+        reportIfUnreadable(commandLine.folder);
+
+    // Qt sees only its own options: a folder named like one of them stays a folder.
+    std::vector<QByteArray> toolkitArguments{arguments.value(0)};
+    toolkitArguments.insert(toolkitArguments.end(), commandLine.toolkitOptions.begin(),
+                            commandLine.toolkitOptions.end());
+    std::vector<char*> toolkitArgv;
+    for (QByteArray& argument : toolkitArguments)
+        toolkitArgv.push_back(argument.data());
+    toolkitArgv.push_back(nullptr);
+    int toolkitArgc = int(toolkitArguments.size());
 
     int status = 0;
     {
-        QApplication application(argc, argv);
+        QApplication application(toolkitArgc, toolkitArgv.data());
         setUpApplication();
         MainWindow window;
         window.load(commandLine.folder);

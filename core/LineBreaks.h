@@ -1,11 +1,13 @@
 #pragma once
 
-// A name may hold a line break; a list shows and a saved list writes each entry on one line.
-// Inside an entry, CR is written as U+240D (␍) and LF as U+240A (␊): visible, the same form
-// everywhere, and never taken for a line of its own.
+// A name may hold a line break (Linux allows CR and LF in file names). Wherever the program
+// shows a name on one line, or writes it as one line of a file, each CR becomes U+240D "␍"
+// and each LF U+240A "␊", the symbols made for showing these characters: the line stays one
+// line and the break can still be seen.
 
 #include <QString>
 
 namespace LineBreaks {
+// `text` with CR and LF in their visible form; `text` itself (not a copy) when it has none.
 QString visible(const QString& text);
 } // namespace LineBreaks

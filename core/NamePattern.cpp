@@ -3,41 +3,68 @@
 #include "core/FileNames.h"
 
 #include <QList>
+#include <algorithm>
 
 namespace {
 
-inline char16_t fold(char16_t c) {
+inline char32_t fold(char32_t c) {
     if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? char16_t(c + ('a' - 'A')) : c;
+        return (c >= 'A' && c <= 'Z') ? char32_t(c + ('a' - 'A')) : c;
     return QChar::toCaseFolded(c);
 }
 
-std::u16string folded(QStringView text) {
-    std::u16string out;
+// The characters of a text: a surrogate pair is one character, a lone surrogate (a byte that
+// is not UTF-8, see FileNames) one of its own.
+template <typename Visit> void forEachCharacter(QStringView text, Visit visit) {
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < size && text[i + 1].isLowSurrogate()) {
+            visit(QChar::surrogateToUcs4(c, text[i + 1]));
+            ++i;
+        } else {
+            visit(char32_t(c.unicode()));
+        }
+    }
+}
+
+std::u32string folded(QStringView text) {
+    std::u32string out;
     out.reserve(size_t(text.size()));
-    for (QChar c : text)
-        out.push_back(fold(c.unicode()));
+    forEachCharacter(text, [&](char32_t c) { out.push_back(fold(c)); });
     return out;
 }
 
-// A name seen through the case folding, as UTF-16 or as ASCII bytes.
-struct Utf16Name {
+bool hasSurrogates(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); });
+}
+
+// A name seen through the case folding, one character at a time: UTF-16 without surrogates
+// (one unit a character, almost every name that is not ASCII), folded characters, or ASCII
+// bytes.
+struct BmpName {
     QStringView text;
     qsizetype size() const { return text.size(); }
-    char16_t at(qsizetype i) const { return fold(text[i].unicode()); }
+    char32_t at(qsizetype i) const { return fold(text[i].unicode()); }
     bool containsDot() const { return text.contains(u'.'); }
+};
+struct FoldedName {
+    std::u32string characters;
+    qsizetype size() const { return qsizetype(characters.size()); }
+    char32_t at(qsizetype i) const { return characters[size_t(i)]; }
+    bool containsDot() const { return characters.find(U'.') != std::u32string::npos; }
 };
 struct AsciiName {
     std::string_view bytes;
     qsizetype size() const { return qsizetype(bytes.size()); }
-    char16_t at(qsizetype i) const {
-        return fold(char16_t(static_cast<unsigned char>(bytes[size_t(i)])));
+    char32_t at(qsizetype i) const {
+        return fold(char32_t(static_cast<unsigned char>(bytes[size_t(i)])));
     }
     bool containsDot() const { return bytes.find('.') != std::string_view::npos; }
 };
 
 // The name ends in the glob's literal after its leading "*".
-template <typename Name> bool endMatches(const std::u16string& glob, const Name& name) {
+template <typename Name> bool endMatches(const std::u32string& glob, const Name& name) {
     const qsizetype literal = qsizetype(glob.size()) - 1;
     if (name.size() < literal)
         return false;
@@ -50,28 +77,28 @@ template <typename Name> bool endMatches(const std::u16string& glob, const Name&
 }
 
 // Iterative matching with backtracking to the last "*": linear for the patterns people type.
-template <typename Name> bool globMatches(const std::u16string& glob, const Name& name) {
+template <typename Name> bool globMatches(const std::u32string& glob, const Name& name) {
     const size_t globSize = glob.size();
     const qsizetype nameSize = name.size();
     size_t g = 0;
     qsizetype n = 0;
-    size_t starGlob = std::u16string::npos;
+    size_t starGlob = std::u32string::npos;
     qsizetype starName = 0;
     while (n < nameSize) {
-        if (g < globSize && glob[g] == u'*') {
+        if (g < globSize && glob[g] == U'*') {
             starGlob = g++;
             starName = n;
-        } else if (g < globSize && (glob[g] == u'?' || glob[g] == name.at(n))) {
+        } else if (g < globSize && (glob[g] == U'?' || glob[g] == name.at(n))) {
             ++g;
             ++n;
-        } else if (starGlob != std::u16string::npos) {
+        } else if (starGlob != std::u32string::npos) {
             g = starGlob + 1;
             n = ++starName;
         } else {
             return false;
         }
     }
-    while (g < globSize && glob[g] == u'*')
+    while (g < globSize && glob[g] == U'*')
         ++g;
     return g == globSize;
 }
@@ -93,20 +120,20 @@ NamePattern::NamePattern(const QString& text) {
             continue;
         Glob glob;
         glob.folded = folded(piece);
-        if (glob.folded == u"*" || glob.folded == u"*.*") {
+        if (glob.folded == U"*" || glob.folded == U"*.*") {
             m_globs.clear();
             m_matchesAll = true;
             return;
         }
-        for (char16_t c : glob.folded)
+        for (char32_t c : glob.folded)
             m_isAscii = m_isAscii && c < 0x80;
         if (piece.endsWith(u".*")) {
             glob.endsInDotStar = true;
             m_anyEndsInDotStar = true;
             glob.withoutDotStar = glob.folded.substr(0, glob.folded.size() - 2);
         }
-        glob.isStarThenLiteral = glob.folded.size() > 1 && glob.folded[0] == u'*' &&
-                                 glob.folded.find_first_of(u"*?", 1) == std::u16string::npos;
+        glob.isStarThenLiteral = glob.folded.size() > 1 && glob.folded[0] == U'*' &&
+                                 glob.folded.find_first_of(U"*?", 1) == std::u32string::npos;
         m_globs.push_back(std::move(glob));
     }
     m_matchesAll = m_globs.empty();
@@ -124,7 +151,11 @@ template <typename Name> bool NamePattern::matchesFolded(const Name& name) const
 }
 
 bool NamePattern::matches(QStringView name) const {
-    return m_matchesAll || matchesFolded(Utf16Name{name});
+    if (m_matchesAll)
+        return true;
+    if (!hasSurrogates(name))
+        return matchesFolded(BmpName{name});
+    return matchesFolded(FoldedName{folded(name)});
 }
 
 // A character outside ASCII may fold onto an ASCII one (the Kelvin sign onto "k"), so only
@@ -136,7 +167,7 @@ bool NamePattern::matchesBytes(std::string_view name) const {
     // made of bytes outside ASCII only, so an ASCII end is the decoded name's end too.
     if (m_isAscii && m_globs.size() == 1 && m_globs.front().isStarThenLiteral &&
         !m_anyEndsInDotStar) {
-        const std::u16string& glob = m_globs.front().folded;
+        const std::u32string& glob = m_globs.front().folded;
         const size_t literal = glob.size() - 1;
         if (name.size() < literal)
             return false;

@@ -1,9 +1,11 @@
 #pragma once
 
 // A file-name pattern as people type it in a file finder: "*" any run of characters, "?" one
-// character, case-insensitive, several patterns separated by ";". "*.*" and "*" match every name;
-// a pattern ending in ".*" also matches names without a dot ("rap*.*" finds "rapport"); an empty
-// pattern matches every name. Parsed once, then matched many times.
+// character (one Unicode character, also outside the Basic Multilingual Plane, where UTF-16
+// takes two units for it; a byte that is not UTF-8 counts as one), case-insensitive, several
+// patterns separated by ";". "*.*" and "*" match every name; a pattern ending in ".*" also matches
+// names without a dot ("rap*.*" finds "rapport"); an empty pattern matches every name. Parsed once,
+// then matched many times.
 //
 // A name can be matched as it comes from the system, as bytes: an ASCII name against an ASCII
 // pattern is compared without decoding it, which is what almost every name in a search is.
@@ -25,8 +27,8 @@ public:
 
 private:
     struct Glob {
-        std::u16string folded;         // the glob, case-folded
-        std::u16string withoutDotStar; // for "x.*": "x", matched against names without a dot
+        std::u32string folded;         // the glob's characters, case-folded
+        std::u32string withoutDotStar; // for "x.*": "x", matched against names without a dot
         bool endsInDotStar = false;
         bool isStarThenLiteral = false; // "*.txt": a case-insensitive comparison of the end
     };

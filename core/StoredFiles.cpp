@@ -1,6 +1,7 @@
 #include "core/StoredFiles.h"
 
 #include "core/FileNames.h"
+#include "core/LineBreaks.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -166,10 +167,11 @@ std::optional<SystemError> writeSavedFolder(const QString& file, const QString& 
     return replaceWith(file, FileNames::encode(folder) + "\r\n");
 }
 
+// A line break inside an entry is written in its visible form: each entry stays one line.
 std::optional<SystemError> writeList(const QString& file, const QStringList& entries) {
     QByteArray content;
     for (const QString& entry : entries)
-        content += FileNames::encode(entry) + "\r\n";
+        content += FileNames::encode(LineBreaks::visible(entry)) + "\r\n";
     return replaceWith(file, content);
 }
 

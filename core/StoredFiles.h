@@ -2,7 +2,8 @@
 
 // The two files the program keeps: setup.ini, one line holding the last searched folder, and
 // lista.txt, the saved result list, one entry a line. Lines end in CR LF; names are written as
-// the system's own bytes.
+// the system's own bytes, but for a CR or LF inside an entry, which lista.txt holds as "␍" or
+// "␊" (LineBreaks) so that each entry stays one line.
 //
 // Each file is written whole or not at all: into a new file beside it, then renamed over it,
 // so that a full disk or a killed program leaves the old file as it was. A link keeps pointing

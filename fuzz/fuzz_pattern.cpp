@@ -10,38 +10,51 @@
 #include <QList>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
 
-char16_t folded(QChar c) {
-    return QChar::toCaseFolded(c.unicode());
+// One Unicode character each, case-folded: a surrogate pair is one, a lone surrogate (a byte
+// that is not UTF-8) one of its own.
+std::u32string characters(QStringView text) {
+    std::u32string out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        out.push_back(QChar::toCaseFolded(c));
+    }
+    return out;
 }
 
 // "*" any run, "?" one character, case-insensitive; a table over every pair of prefixes.
-bool globMatches(QStringView glob, QStringView name) {
-    const qsizetype g = glob.size();
-    const qsizetype n = name.size();
-    std::vector<char> row(size_t(n + 1), 0), next(size_t(n + 1), 0);
+bool globMatches(QStringView globText, QStringView nameText) {
+    const std::u32string glob = characters(globText);
+    const std::u32string name = characters(nameText);
+    const size_t g = glob.size();
+    const size_t n = name.size();
+    std::vector<char> row(n + 1, 0), next(n + 1, 0);
     row[0] = 1;
-    for (qsizetype i = 0; i < g; ++i) {
+    for (size_t i = 0; i < g; ++i) {
         std::fill(next.begin(), next.end(), 0);
-        const QChar p = glob[i];
-        if (p == u'*') {
+        const char32_t p = glob[i];
+        if (p == U'*') {
             char any = 0;
-            for (qsizetype j = 0; j <= n; ++j) {
-                any = any || row[size_t(j)];
-                next[size_t(j)] = any;
+            for (size_t j = 0; j <= n; ++j) {
+                any = any || row[j];
+                next[j] = any;
             }
         } else {
-            for (qsizetype j = 1; j <= n; ++j)
-                next[size_t(j)] =
-                    row[size_t(j - 1)] && (p == u'?' || folded(p) == folded(name[j - 1]));
+            for (size_t j = 1; j <= n; ++j)
+                next[j] = row[j - 1] && (p == U'?' || p == name[j - 1]);
         }
         row.swap(next);
     }
-    return row[size_t(n)] != 0;
+    return row[n] != 0;
 }
 
 bool expectedMatch(const QString& pattern, const QString& name) {

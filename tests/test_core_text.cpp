@@ -1,11 +1,18 @@
 // The core's text rules: file-name patterns (as text and as the system's bytes, which must
-// agree), cutting texts at a separator, the six entry forms, and names that are not UTF-8.
+// agree, and as find -iname reads them), cutting texts at a separator, the six entry forms,
+// names that are not UTF-8, and line breaks inside names, shown and saved on one line.
 
 #include "core/EntryText.h"
 #include "core/FileNames.h"
+#include "core/LineBreaks.h"
 #include "core/NamePattern.h"
+#include "core/StoredFiles.h"
 #include "core/TextSplit.h"
+#include "support/TestTree.h"
 
+#include <QDir>
+#include <QProcess>
+#include <QSet>
 #include <QTest>
 #include <string>
 
@@ -146,6 +153,107 @@ private slots:
                          qPrintable(text + " / " + QString::fromLatin1(name.toHex())));
             }
         }
+    }
+
+    // "?" is one character, as find -iname has it, in every plane of Unicode: a character
+    // beyond the first plane is two UTF-16 units but one character. Names and patterns stay
+    // clear of the two rules find does not share ("x.*" also matching "x", and ";"). Our
+    // matches are among find's in a UTF-8 locale; glibc also lets "?" there stand for a single
+    // byte ("????.txt" finds "😀.txt"), so find may take more, but only names that match byte
+    // for byte, as find in the C locale finds them.
+    void patternsMatchAsFindDoesInEveryPlane() {
+        const QStringList characters = {"a",          "Z",          "å",          "Ä",
+                                        "ß",          "中",         "\U0001F600", "\U00010400",
+                                        "\U00010428", "\U0001D538", "\U00020000", "\U00030000",
+                                        "\U000E0041", "\U000F0000", "\U0010FFFD"};
+        TestTree tree;
+        const QString root = tree.folder("names");
+        QSet<QString> names{"abc.txt", "\U0001F600\U0001F600\U0001F600.txt", "\U0001F600"};
+        for (const QString& first : characters) {
+            names.insert(first + ".txt");
+            for (const char* second : {"a", "\U0001F600", "\U00010428"})
+                names.insert(first + QString::fromUtf8(second) + ".txt");
+        }
+        for (const QString& name : names)
+            tree.file("names/" + name);
+        QCOMPARE(QDir(root).entryList(QDir::Files).size(), names.size());
+
+        const auto find = [&](const char* locale, const QString& pattern) {
+            QProcess find;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("LC_ALL", locale);
+            find.setProcessEnvironment(environment);
+            find.start("find", {root, "-mindepth", "1", "-maxdepth", "1", "-iname", pattern,
+                                "-printf", "%f\\0"});
+            QSet<QString> found;
+            if (!find.waitForFinished(10000) || find.exitCode() != 0)
+                qFatal("find did not run: %s", qPrintable(find.errorString()));
+            for (const QByteArray& name : find.readAllStandardOutput().split('\0'))
+                if (!name.isEmpty())
+                    found.insert(QString::fromUtf8(name));
+            return found;
+        };
+        const auto listed = [](const QSet<QString>& names) {
+            QStringList sorted(names.begin(), names.end());
+            sorted.sort();
+            return sorted.join(' ');
+        };
+        const QStringList patterns = {
+            "?.txt",       "??.txt",          "???.txt",
+            "?",           "*?.txt",          "a?.txt",
+            "?a.txt",      "*\U0001F600*",    "?\U0001F600.txt",
+            "\U00010400*", "\U00010428?.txt", "*\U0010FFFD*",
+            "Å*",          "*A.TXT",          "\U0001F600?\U0001F600.txt"};
+        for (const QString& pattern : patterns) {
+            const NamePattern parsed(pattern);
+            QSet<QString> matched;
+            for (const QString& name : names) {
+                const QByteArray bytes = FileNames::encode(name);
+                const bool byBytes =
+                    parsed.matchesBytes(std::string_view(bytes.constData(), size_t(bytes.size())));
+                QCOMPARE(parsed.matches(name), byBytes);
+                if (byBytes)
+                    matched.insert(name);
+            }
+            const QSet<QString> byCharacters = find("C.UTF-8", pattern);
+            const QSet<QString> byBytesAlone = find("C", pattern);
+            const QString seen = pattern + ": we match " + listed(matched) + "; find matches " +
+                                 listed(byCharacters) + " (byte for byte " + listed(byBytesAlone) +
+                                 ")";
+            QVERIFY2(!matched.isEmpty(), qPrintable(seen));
+            QVERIFY2(byCharacters.contains(matched), qPrintable(seen));
+            QVERIFY2((matched | byBytesAlone).contains(byCharacters), qPrintable(seen));
+        }
+    }
+
+    // --- line breaks in names ---------------------------------------------------------------
+
+    // A name may hold CR and LF: shown and saved, each stays on one line, in the same form.
+    void lineBreaksStayOnTheirLine() {
+        QCOMPARE(LineBreaks::visible("plain.txt"), QStringLiteral("plain.txt"));
+        QCOMPARE(LineBreaks::visible("ny\nrad\r\nslut\r"), QStringLiteral("ny␊rad␍␊slut␍"));
+
+        TestTree tree;
+        QStringList entries;
+        for (int i = 0; i < 20; ++i)
+            entries.append(QStringLiteral("/s/f%1.txt").arg(i));
+        entries.insert(3, "/s/två\nrader.txt");
+        entries.insert(9, "/s/vagn\rretur.txt");
+        entries.insert(15, "/s/\r\n");
+        QCOMPARE(entries.size(), 23);
+        const QString list = tree.path("lista.txt");
+        QCOMPARE(StoredFiles::writeList(list, entries), std::nullopt);
+        const QByteArray saved = readBytes(list);
+        QVERIFY(saved.endsWith("\r\n"));
+        const QList<QByteArray> lines = saved.chopped(2).split('\n');
+        QCOMPARE(lines.size(), 23);
+        for (const QByteArray& line : lines) {
+            QVERIFY2(line.endsWith('\r') || &line == &lines.last(), line.constData());
+            QVERIFY2(line.count('\r') == (&line == &lines.last() ? 0 : 1), line.constData());
+        }
+        QCOMPARE(lines[3], QByteArray("/s/två␊rader.txt\r"));
+        QCOMPARE(lines[9], QByteArray("/s/vagn␍retur.txt\r"));
+        QCOMPARE(lines[15], QByteArray("/s/␍␊\r"));
     }
 
     // --- file names -------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "ui/DriveBox.h"
 
+#include <QAbstractItemView>
 #include <QSignalBlocker>
 
 DriveBox::DriveBox(QWidget* parent) : QComboBox(parent) {
@@ -17,15 +18,35 @@ void DriveBox::startWatching() {
     watch->start();
 }
 
+// A list that is open when the volumes change is opened again on the new ones, with the same
+// volume highlighted: left open, it would keep its old size, an empty row where a volume went,
+// and no highlight for Enter to take.
 void DriveBox::setVolumes(const QList<Volume>& volumes) {
     if (volumes == m_volumes)
         return;
+    const bool wasOpen = view()->isVisible();
+    QString highlighted;
+    if (wasOpen) {
+        const int row = view()->currentIndex().row();
+        if (row >= 0 && row < m_volumes.size())
+            highlighted = m_volumes[row].mountPoint;
+        hidePopup();
+    }
     m_volumes = volumes;
-    const QSignalBlocker quiet(this);
-    clear();
-    for (const Volume& volume : m_volumes)
-        addItem(volume.driveText());
+    {
+        const QSignalBlocker quiet(this);
+        clear();
+        for (const Volume& volume : m_volumes)
+            addItem(volume.driveText());
+    }
     showFolder(m_shownFolder);
+    if (!wasOpen)
+        return;
+    showPopup();
+    for (int row = 0; row < m_volumes.size(); ++row) {
+        if (m_volumes[row].mountPoint == highlighted)
+            view()->setCurrentIndex(model()->index(row, 0));
+    }
 }
 
 void DriveBox::showFolder(const QString& folder) {

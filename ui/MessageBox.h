@@ -1,7 +1,8 @@
 #pragma once
 
 // The program's message boxes: real modal dialogs with Swedish buttons, titled "Trovan" unless
-// given a title, and always wide enough for their title and text.
+// given a title, always wide enough for their title and never larger than the screen (a long
+// path is wrapped, and cut in the middle past a few lines). Enter presses the focused button.
 
 #include <QString>
 
