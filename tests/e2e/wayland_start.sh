@@ -47,7 +47,8 @@ tied=()
 setpriv --pdeathsig KILL true 2>/dev/null && tied=(setpriv --pdeathsig KILL)
 
 command -v weston >/dev/null ||
-    skip "no Wayland compositor can run: weston is not installed (scripts/install-deps.sh installs it)"
+    skip "no Wayland compositor can run: weston is not installed" \
+        "(scripts/install-deps.sh installs it)"
 runtime="$work/runtime"
 mkdir -m 700 "$runtime"
 mkdir "$work/home"
@@ -73,7 +74,8 @@ scene_graph() {
     env XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" timeout 10 \
         weston-debug scene-graph 2>"$work/weston-debug.err"
 }
-scene_graph >"$work/scene" || fail "weston-debug cannot read the scene graph: $(cat "$work/weston-debug.err")"
+scene_graph >"$work/scene" ||
+    fail "weston-debug cannot read the scene graph: $(cat "$work/weston-debug.err")"
 
 step "start trovan as a Wayland session would"
 sanitizers=()
@@ -104,7 +106,8 @@ done
     fail "no top-level window 'Trovan' of trovan from process $program_pid in 30 s"
 }
 # Qt draws the frame itself and marks only the window's contents opaque.
-opaque=$(grep -A 3 "$window" "$work/scene" | sed -n 's/.*\[opaque: (\([0-9]*\), \([0-9]*\)) -> (\([0-9]*\), \([0-9]*\))\].*/\3-\1 \4-\2/p')
+corners='\[opaque: (\([0-9]*\), \([0-9]*\)) -> (\([0-9]*\), \([0-9]*\))\]'
+opaque=$(grep -A 3 "$window" "$work/scene" | sed -n "s/.*$corners.*/\\3-\\1 \\4-\\2/p")
 [ -n "$opaque" ] || fail "the window shows no opaque contents: $(grep -A 3 "$window" "$work/scene")"
 read -r width height <<<"$opaque"
 width=$((width))

@@ -103,7 +103,8 @@ zcat "$root/usr/share/doc/trovan/changelog.gz" >"$work/changelog"
 [ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] ||
     fail "the changelog's newest entry is not for $version"
 copyright="$root/usr/share/doc/trovan/copyright"
-head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+format='Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/'
+head -n 1 "$copyright" | grep -qxF "$format" ||
     fail "the copyright file is not in the machine-readable format"
 metainfo="$root/usr/share/metainfo/se.trovan.trovan.metainfo.xml"
 # licence_of FILES-PATTERN: the License of that Files paragraph.
@@ -113,7 +114,8 @@ licence_of() {
 }
 project=$(sed -n 's:.*<project_license>LicenseRef-\(.*\)</project_license>.*:\1:p' "$metainfo")
 [ -n "$project" ] && [ "$(licence_of '*')" = "$project" ] ||
-    fail "the copyright file licenses Files: * as \"$(licence_of '*')\", the metainfo as \"$project\""
+    fail "the copyright file licenses Files: * as \"$(licence_of '*')\"," \
+        "the metainfo as \"$project\""
 # The metainfo's own licence, MIT, is the one Debian calls Expat.
 grep -q '<metadata_license>MIT</metadata_license>' "$metainfo" &&
     [ "$(licence_of usr/share/metainfo/se.trovan.trovan.metainfo.xml)" = Expat ] ||
@@ -131,7 +133,8 @@ options=$(LC_ALL=C.UTF-8 "$program" --help | grep -oE -- '--[a-z]+' | sort -u)
 "$program" --bogus >/dev/null 2>&1 && unknown=0 || unknown=$?
 check_page() { # PAGE NAME-HEADING EXIT-STATUS-HEADING
     local page=$1
-    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" >"$work/page" 2>"$work/page.err" ||
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" \
+        >"$work/page" 2>"$work/page.err" ||
         fail "man cannot render $page: $(cat "$work/page.err")"
     [ ! -s "$work/page.err" ] || fail "man warns on $page: $(cat "$work/page.err")"
     grep -q "^$2\$" "$work/page" || fail "$page has no section $2"
@@ -194,7 +197,8 @@ grep -q '<launchable type="desktop-id">trovan.desktop</launchable>' "$metainfo" 
 grep -q '<developer_name>' "$metainfo" || fail "the metainfo names no developer"
 for element in name summary keyword; do
     grep -q "<$element>" "$metainfo" || fail "the metainfo has no English <$element>"
-    grep -q "<$element xml:lang=\"sv\">" "$metainfo" || fail "the metainfo has no Swedish <$element>"
+    grep -q "<$element xml:lang=\"sv\">" "$metainfo" ||
+        fail "the metainfo has no Swedish <$element>"
 done
 # The newest release is this version, and says what it brought.
 sed -n '/<releases>/,/<\/release>/p' "$metainfo" >"$work/release"

@@ -27,14 +27,16 @@ echo "-- the committed files are what make_icon draws"
 rm -rf "$scratch"
 mkdir -p "$scratch/drawn"
 "$make_icon" "$scratch/drawn"
-diff -r "$scratch/drawn" "$icons" || fail "ui/icons is not what make_icon draws (run the program_icon target)"
+diff -r "$scratch/drawn" "$icons" ||
+    fail "ui/icons is not what make_icon draws (the program_icon target draws it again)"
 
 echo "-- the SVG shows the picture the PNGs show"
 rsvg-convert -w 256 -h 256 "$icons/trovan.svg" -o "$scratch/svg-256.png" ||
     fail "librsvg cannot draw trovan.svg"
 # Edges are anti-aliased a little differently; a shape out of place or a wrong colour differs
 # in thousands of pixels.
-differing=$(compare -metric AE -fuzz 10% "$icons/trovan-256.png" "$scratch/svg-256.png" null: 2>&1) || true
+differing=$(compare -metric AE -fuzz 10% "$icons/trovan-256.png" "$scratch/svg-256.png" null: 2>&1) ||
+    true
 [[ "$differing" =~ ^[0-9]+$ ]] || fail "compare: $differing"
 [ "$differing" -le 655 ] ||
     fail "the SVG drawn at 256 pixels differs from trovan-256.png in $differing pixels of 65536"
