@@ -30,7 +30,7 @@ deb="$work/out/trovan_${version}_$(dpkg --print-architecture).deb"
 
 echo "-- lintian: no error, warning or informational tag"
 # Root gets a note on standard error that lintian would rather not run as root.
-lintian --info --fail-on error,warning,info "$deb" >"$work/lintian" 2>"$work/lintian.err" || {
+lintian --display-info --fail-on error,warning,info "$deb" >"$work/lintian" 2>"$work/lintian.err" || {
     cat "$work/lintian" "$work/lintian.err" >&2
     fail "lintian failed on $(basename "$deb")"
 }
