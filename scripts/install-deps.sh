@@ -14,6 +14,8 @@ packages=(
     bfs
     libgif-dev
     dpkg-dev appstream openbox
+    lintian devscripts man-db librsvg2-bin
+    weston qt6-wayland qt6-translations-l10n
 )
 
 missing=()

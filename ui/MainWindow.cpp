@@ -70,7 +70,6 @@ void MainWindow::createLayout() {
     setFixedSize(Twips::toPixels(ClientWidth), Twips::toPixels(ClientHeight));
     setSizeGripEnabled(false);
     setWindowTitle(WindowTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/trovan/trovan.png")));
     setFont(Fonts::sansSerif(FontPoints, true));
     const QFont regular = Fonts::sansSerif(FontPoints);
     const QColor highlight = palette().color(QPalette::Highlight);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installing: a fresh configuration installs into the user's own ~/.local unless given a prefix;
 # `cmake --install` into a temporary prefix gives the program a folder of its own, a launcher,
-# a desktop entry that desktop-file-validate accepts, and the icon; the entry's command started
-# on a real X server (Xvfb) shows the window, and a search and leaving keep setup.ini in the
-# program folder.
+# a desktop entry that desktop-file-validate accepts, the icons and the manual pages; the entry's
+# command started on a real X server (Xvfb) shows the window, and a search and leaving keep
+# setup.ini in the program folder.
 # Skips (77) only when no X server can be started.
 #
 # Usage: install_and_launch.sh CMAKE GENERATOR SOURCE-DIR BUILD-DIR
@@ -50,11 +50,20 @@ step "install into $prefix"
 launcher="$prefix/bin/trovan"
 program_folder="$prefix/lib/trovan"
 entry="$prefix/share/applications/trovan.desktop"
-icon="$prefix/share/icons/hicolor/32x32/apps/trovan.png"
 [ -x "$launcher" ] || fail "no launcher at bin/trovan"
 [ -x "$program_folder/trovan" ] || fail "no program at lib/trovan/trovan"
 [ -f "$entry" ] || fail "no desktop entry at share/applications/trovan.desktop"
-cmp "$source_dir/ui/trovan.png" "$icon" || fail "the icon in the hicolor theme is not ui/trovan.png"
+for size in 16 24 32 48 64 128 256; do
+    cmp "$source_dir/ui/icons/trovan-$size.png" \
+        "$prefix/share/icons/hicolor/${size}x$size/apps/trovan.png" ||
+        fail "the ${size}x$size icon in the hicolor theme is not ui/icons/trovan-$size.png"
+done
+cmp "$source_dir/ui/icons/trovan.svg" "$prefix/share/icons/hicolor/scalable/apps/trovan.svg" ||
+    fail "the scalable icon in the hicolor theme is not ui/icons/trovan.svg"
+# man looks in share/man beside each bin folder on PATH.
+for page in man1/trovan.1.gz en/man1/trovan.1.gz; do
+    [ -f "$prefix/share/man/$page" ] || fail "no manual page share/man/$page"
+done
 
 step "the desktop entry is valid and names the launcher"
 validation=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $validation"
