@@ -2,15 +2,23 @@
 // shown on the start folder, the pattern typed, "Inkludera undermappar" ticked and the search
 // button clicked; the search ends when the window shows its result state. Prints one line:
 //
-//   entries=N search_s=S first_entry_s=F full_list_s=L max_gap_ms=G peak_rss_mb=M
+//   entries=N search_s=S first_entry_s=F full_list_s=L max_gap_ms=G peak_rss_mb=M cpu_s=C
+//   window_cpu_s=W list_updates=U paints=P
 //
 // first_entry_s is when the first entry reached the list and full_list_s when the full-list
 // message came up ("-" when there was none); max_gap_ms is the largest time between two passes
-// of the event loop from the click to the end. With --cancel-after, "Avbryt" is clicked that
-// many seconds after the search button, and the line adds cancel_ms (from that click to the
-// result state) and entries_after_cancel (entries added after the click: should be 0).
+// of the event loop from the click to the end. cpu_s is the processor time all threads of the
+// process spent from the click to the end, window_cpu_s the part of it on the window's thread
+// (taking in the entries, painting); list_updates counts the times entries were added to the
+// list, paints the times the list's rows were painted.
 //
-// Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS]
+// With --cancel-after, "Avbryt" is clicked that many seconds after the search button, and the
+// line adds cancel_ms (from that click to the result state) and entries_after_cancel (entries
+// added after the click: should be 0). With --clock-marks, it adds the click and the end on
+// CLOCK_MONOTONIC (clicked_at, ended_at, in seconds), the clock of `perf record -k
+// CLOCK_MONOTONIC`, so that a profile can be cut to the search (bench/profile.sh).
+//
+// Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS] [--clock-marks]
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "app/ApplicationSetup.h"
@@ -29,6 +37,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
+#include <ctime>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -39,6 +48,7 @@ struct Arguments {
     QString pattern;
     QString entriesFile;
     double cancelAfter = -1;
+    bool clockMarks = false;
 };
 
 bool parse(const QStringList& arguments, Arguments& parsed) {
@@ -49,6 +59,8 @@ bool parse(const QStringList& arguments, Arguments& parsed) {
             parsed.entriesFile = arguments.at(++i);
         else if (argument == QLatin1String("--cancel-after") && i + 1 < arguments.size())
             parsed.cancelAfter = arguments.at(++i).toDouble();
+        else if (argument == QLatin1String("--clock-marks"))
+            parsed.clockMarks = true;
         else
             positional.append(argument);
     }
@@ -63,6 +75,22 @@ double peakRssMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+// Counts the paint events of the widget it watches.
+struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+double clockSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 QString secondsOrDash(qint64 nanoseconds) {
@@ -81,7 +109,7 @@ int main(int argc, char** argv) {
     Arguments arguments;
     if (!parse(QApplication::arguments(), arguments)) {
         std::fprintf(stderr, "usage: bench_search START PATTERN [--entries FILE] "
-                             "[--cancel-after SECONDS]\n");
+                             "[--cancel-after SECONDS] [--clock-marks]\n");
         return 2;
     }
 
@@ -104,9 +132,11 @@ int main(int argc, char** argv) {
     clock.start();
     YieldClock passes(clock);
     qint64 firstEntryAt = -1, fullListAt = -1, cancelAt = -1, endedAt = -1;
+    int listUpdates = 0;
     qsizetype entriesAtCancel = 0;
     QObject::connect(static_cast<QListView*>(results)->model(), &QAbstractItemModel::rowsInserted,
                      [&] {
+                         ++listUpdates;
                          if (firstEntryAt < 0)
                              firstEntryAt = clock.nsecsElapsed();
                      });
@@ -132,6 +162,11 @@ int main(int argc, char** argv) {
         });
     }
 
+    PaintCounter paints;
+    results->viewport()->installEventFilter(&paints);
+    const double clickedAt = clockSeconds(CLOCK_MONOTONIC);
+    const double processCpuAtClick = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double windowCpuAtClick = clockSeconds(CLOCK_THREAD_CPUTIME_ID);
     const qint64 pressedAt = clock.nsecsElapsed();
     passes.start();
     UserInput::click(&window, QStringLiteral("searchButton"));
@@ -139,14 +174,21 @@ int main(int argc, char** argv) {
         [&] { return endedAt >= 0 && (fullListAt < 0 || !QApplication::activeModalWidget()); },
         24 * 3600 * 1000);
     passes.stop();
+    results->viewport()->removeEventFilter(&paints);
+    const double processCpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpuAtClick;
+    const double windowCpu = clockSeconds(CLOCK_THREAD_CPUTIME_ID) - windowCpuAtClick;
+    const double endedAtClock = clockSeconds(CLOCK_MONOTONIC);
 
     std::printf("entries=%lld search_s=%s first_entry_s=%s full_list_s=%s max_gap_ms=%.2f "
-                "peak_rss_mb=%.1f",
+                "peak_rss_mb=%.1f cpu_s=%.4f window_cpu_s=%.4f list_updates=%d paints=%d",
                 qlonglong(window.control().entries().rowCount()),
                 qPrintable(secondsOrDash(endedAt - pressedAt)),
                 qPrintable(secondsOrDash(firstEntryAt < 0 ? -1 : firstEntryAt - pressedAt)),
                 qPrintable(secondsOrDash(fullListAt < 0 ? -1 : fullListAt - pressedAt)),
-                double(passes.largestGapNs()) / 1e6, peakRssMegabytes());
+                double(passes.largestGapNs()) / 1e6, peakRssMegabytes(), processCpu, windowCpu,
+                listUpdates, paints.count);
+    if (arguments.clockMarks)
+        std::printf(" clicked_at=%.6f ended_at=%.6f", clickedAt, endedAtClock);
     if (arguments.cancelAfter >= 0) {
         if (cancelAt >= 0)
             std::printf(" cancel_ms=%.2f entries_after_cancel=%lld",

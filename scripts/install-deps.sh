@@ -11,7 +11,7 @@ packages=(
     findutils util-linux
     xdg-utils
     fuse3 python3-fusepy
-    bfs
+    bfs fd-find linux-perf
     libgif-dev
     dpkg-dev appstream openbox
     lintian devscripts man-db librsvg2-bin
