@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <cstddef>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +12,9 @@
 #include <unistd.h>
 
 namespace {
+
+// What a thread keeps between reads for gathering names, at most.
+constexpr size_t MostGatheringKept = size_t(256) << 10;
 
 // The record getdents64 fills in; glibc declares no type for it.
 struct LinuxDirent64 {
@@ -64,19 +67,26 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
     return a < b;
 }
 
+// The names are gathered in a listing the thread keeps and copied out at their final size: a
+// folder costs an allocation for its names and one for each list, none for what it leaves out.
 int read(int folderFd, const NamePattern* pattern, FolderListing& listing) {
+    thread_local FolderListing gathered;
+    gathered.bytes.clear();
+    gathered.subfolders.clear();
+    gathered.files.clear();
     const auto keep = [&](std::vector<FolderListing::Name>& into, const char* name, size_t length,
                           bool isLink) {
-        into.push_back({uint32_t(listing.bytes.size()), uint16_t(length), isLink});
-        listing.bytes.append(name, length);
-        listing.bytes.push_back('\0');
+        into.push_back({uint32_t(gathered.bytes.size()), uint16_t(length), isLink});
+        gathered.bytes.append(name, length);
+        gathered.bytes.push_back('\0');
     };
     alignas(8) char buffer[32768];
+    int error = 0;
     for (;;) {
         const long length = syscall(SYS_getdents64, folderFd, buffer, sizeof buffer);
         if (length < 0)
-            return errno;
-        if (length == 0)
+            error = errno; // what was read so far is kept: each name in it is there
+        if (length <= 0)
             break;
         for (long offset = 0; offset < length;) {
             const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + offset);
@@ -84,34 +94,63 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing) {
             const char* name = entry->d_name;
             if (name[0] == '.')
                 continue;
-            const size_t nameLength = strlen(name);
+            // The name ends within the last 8 bytes of its record (records are 8-byte aligned),
+            // whatever lies in the padding after its NUL.
+            const size_t room = entry->d_reclen - offsetof(LinuxDirent64, d_name);
+            size_t nameLength = room > 8 ? room - 8 : 0;
+            while (name[nameLength] != '\0')
+                ++nameLength;
             unsigned char type = entry->d_type;
-            struct stat info {};
             if (type == DT_UNKNOWN) {
+                struct stat info {};
                 if (fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
                     continue; // gone since it was read
                 type = typeOf(info);
             }
-            bool isLink = false;
+            const std::string_view bytes(name, nameLength);
             if (type == DT_LNK) {
+                // With a pattern (a search, which walks no link) a link counts only as a file
+                // that matches: one whose name does not match is not looked at.
+                const bool matches = pattern && pattern->matchesBytes(bytes);
+                if (pattern && !matches)
+                    continue;
+                struct stat info {};
                 if (fstatat(folderFd, name, &info, 0) != 0)
                     continue; // a dangling link names nothing that is there
                 type = typeOf(info);
-                isLink = true;
+                if (type == DT_DIR && !pattern)
+                    keep(gathered.subfolders, name, nameLength, true);
+                else if (type == DT_REG && matches)
+                    keep(gathered.files, name, nameLength, false);
+                continue;
             }
             if (type == DT_DIR)
-                keep(listing.subfolders, name, nameLength, isLink);
-            else if (type == DT_REG && pattern &&
-                     pattern->matchesBytes(std::string_view(name, nameLength)))
-                keep(listing.files, name, nameLength, false);
+                keep(gathered.subfolders, name, nameLength, false);
+            else if (type == DT_REG && pattern && pattern->matchesBytes(bytes))
+                keep(gathered.files, name, nameLength, false);
         }
     }
     const auto byName = [&](const FolderListing::Name& a, const FolderListing::Name& b) {
-        return lessIgnoringCase(listing.name(a), listing.name(b));
+        return lessIgnoringCase(gathered.name(a), gathered.name(b));
     };
-    std::sort(listing.subfolders.begin(), listing.subfolders.end(), byName);
-    std::sort(listing.files.begin(), listing.files.end(), byName);
-    return 0;
+    std::sort(gathered.subfolders.begin(), gathered.subfolders.end(), byName);
+    std::sort(gathered.files.begin(), gathered.files.end(), byName);
+    const auto offset = uint32_t(listing.bytes.size());
+    listing.bytes.append(gathered.bytes);
+    const auto copy = [&](const std::vector<FolderListing::Name>& from,
+                          std::vector<FolderListing::Name>& into) {
+        into.reserve(into.size() + from.size());
+        for (FolderListing::Name name : from) {
+            name.offset += offset;
+            into.push_back(name);
+        }
+    };
+    copy(gathered.subfolders, listing.subfolders);
+    copy(gathered.files, listing.files);
+    // A thread that read a very large folder does not keep its room for the rest of its life.
+    if (gathered.memoryUse() > MostGatheringKept)
+        gathered = FolderListing();
+    return error;
 }
 
 } // namespace FolderReader

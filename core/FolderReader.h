@@ -2,9 +2,11 @@
 
 // Reads one folder from an open descriptor with getdents64: the entry types come with the
 // names, so an ordinary entry costs no further system call; only a link or an entry of unknown
-// type is looked at with a stat. Hidden (dot) names are left out. Links to folders are listed
-// as subfolders marked as links, which nothing walks into; links to files count as files;
-// dangling links and special files are left out.
+// type is looked at with a stat. Hidden (dot) names are left out. Links to files count as
+// files; dangling links and special files are left out. Without a pattern (a folder list),
+// links to folders are listed as subfolders marked as links, which nothing walks into. With one
+// (a search, which walks no link), only a link whose name matches is looked at, and only a link
+// to a file is kept.
 //
 // Names stay the system's bytes in one buffer: a file name is decoded only when it matched.
 // It does not open the folder, walk, or keep anything between calls.
