@@ -58,6 +58,7 @@ MountTable::MountTable(std::vector<Mount> mounts) : m_mounts(std::move(mounts)) 
     for (const Mount& mount : m_mounts) {
         const uint64_t hash = PathHash::of(mount.path);
         m_mountHashes.insert(hash);
+        m_mountBits.set(bitOf(hash));
         if (isVirtualType(mount.type))
             m_virtualHashes.insert(hash);
         else

@@ -5,6 +5,7 @@
 // file systems (proc, sysfs and their kind), which hold no files a person looks for and which
 // a search does not descend into unless it started on one.
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,16 +27,21 @@ public:
     uint64_t volumeOf(std::string_view path) const;
     bool isVirtualAt(std::string_view path) const;
     // Whether the folder hashed as `folderHash` is itself a mount point, and of what kind.
-    bool isMountPoint(uint64_t folderHash) const { return m_mountHashes.count(folderHash) > 0; }
+    // A search asks this of every folder it enters: most are told no by a bit.
+    bool isMountPoint(uint64_t folderHash) const {
+        return m_mountBits.test(bitOf(folderHash)) && m_mountHashes.count(folderHash) > 0;
+    }
     bool isVirtualMountPoint(uint64_t folderHash) const {
-        return m_virtualHashes.count(folderHash) > 0;
+        return isMountPoint(folderHash) && m_virtualHashes.count(folderHash) > 0;
     }
 
     static bool isVirtualType(std::string_view type);
 
 private:
     const Mount* holding(std::string_view path) const;
+    static size_t bitOf(uint64_t hash) { return size_t(hash >> 56); }
     std::vector<Mount> m_mounts;
+    std::bitset<256> m_mountBits; // bitOf() of every mount point's hash
     std::unordered_set<uint64_t> m_mountHashes;
     std::unordered_set<uint64_t> m_virtualHashes;
 };

@@ -137,6 +137,12 @@ NamePattern::NamePattern(const QString& text) {
         m_globs.push_back(std::move(glob));
     }
     m_matchesAll = m_globs.empty();
+    if (m_isAscii && m_globs.size() == 1 && m_globs.front().isStarThenLiteral &&
+        !m_anyEndsInDotStar) {
+        const std::u32string& glob = m_globs.front().folded;
+        m_asciiEnd.assign(glob.begin() + 1, glob.end()); // every character below 0x80
+        m_matchesByAsciiEnd = true;
+    }
 }
 
 template <typename Name> bool NamePattern::matchesFolded(const Name& name) const {
@@ -158,23 +164,12 @@ bool NamePattern::matches(QStringView name) const {
     return matchesFolded(FoldedName{folded(name)});
 }
 
-// A character outside ASCII may fold onto an ASCII one (the Kelvin sign onto "k"), so only
-// an ASCII name meets an ASCII pattern byte for byte; any other pair is compared decoded.
-bool NamePattern::matchesBytes(std::string_view name) const {
-    if (m_matchesAll)
-        return true;
-    // "*.ext", the common case: only the name's end is compared. A multi-byte character is
-    // made of bytes outside ASCII only, so an ASCII end is the decoded name's end too.
-    if (m_isAscii && m_globs.size() == 1 && m_globs.front().isStarThenLiteral &&
-        !m_anyEndsInDotStar) {
-        const std::u32string& glob = m_globs.front().folded;
-        const size_t literal = glob.size() - 1;
-        if (name.size() < literal)
-            return false;
-        const std::string_view end = name.substr(name.size() - literal);
-        if (isAscii(end))
-            return endMatches(glob, AsciiName{end});
-    }
+// What matchesBytes() leaves: a character outside ASCII may fold onto an ASCII one (the Kelvin
+// sign onto "k"), so only an ASCII name meets an ASCII pattern byte for byte; any other pair is
+// compared decoded.
+bool NamePattern::matchesOtherBytes(std::string_view name) const {
+    if (m_matchesByAsciiEnd && name.size() < m_asciiEnd.size())
+        return false; // fewer bytes than the literal has characters: fewer characters too
     if (m_isAscii && isAscii(name))
         return matchesFolded(AsciiName{name});
     return matches(FileNames::decode(name));
