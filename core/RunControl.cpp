@@ -13,10 +13,15 @@
 #include "core/SystemError.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <optional>
 #include <sys/stat.h>
 
 namespace {
+
+// The list takes the entries found at most this often, so that the window repaints it ten
+// times a second rather than once for every folder with a match.
+constexpr int ListUpdateMs = 100;
 
 const QString SettingsFile = QStringLiteral("setup.ini");
 const QString ListFile = QStringLiteral("lista.txt");
@@ -44,10 +49,12 @@ const QString RunControl::FullListMessage =
 
 RunControl::RunControl(QObject* parent)
     : QObject(parent), m_chosenFolder(new ChosenFolder(this)), m_entries(new ResultEntries(this)),
-      m_search(new Search(this)), m_mailbox(Mailbox::to(this)),
+      m_search(new Search(this)), m_listUpdate(new QTimer(this)), m_mailbox(Mailbox::to(this)),
       m_saves(std::make_shared<std::atomic<quint64>>(0)),
       m_opens(std::make_shared<std::atomic<quint64>>(0)) {
-    connect(m_search, &Search::entriesReady, this, &RunControl::takeEntries);
+    m_listUpdate->setSingleShot(true);
+    connect(m_listUpdate, &QTimer::timeout, this, &RunControl::takeEntries);
+    connect(m_search, &Search::entriesReady, this, &RunControl::entriesFound);
     connect(m_search, &Search::finished, this, [this] {
         takeEntries();
         if (m_state == State::Searching && !m_listFull)
@@ -119,15 +126,31 @@ void RunControl::startSearch(SearchOptions options) {
     m_folderBeforeSearch = m_lastStartFolder;
     m_lastStartFolder = options.startFolder;
     m_listFull = false;
+    m_sinceListUpdate.invalidate();
     // Only full paths of files name something to open.
     m_canOpenEntries = !options.listFolders && options.fullPaths;
     setState(State::Searching);
     m_search->start(options);
 }
 
-void RunControl::takeEntries() {
+// The first entries go to the list at once, later ones at most every ListUpdateMs, and at once
+// when the walk stands still until they are taken.
+void RunControl::entriesFound() {
     if (m_state != State::Searching || m_listFull)
         return;
+    const qint64 since =
+        m_sinceListUpdate.isValid() ? m_sinceListUpdate.elapsed() : qint64(ListUpdateMs);
+    if (since >= ListUpdateMs || m_search->isHeldBack())
+        takeEntries();
+    else if (!m_listUpdate->isActive())
+        m_listUpdate->start(int(ListUpdateMs - since));
+}
+
+void RunControl::takeEntries() {
+    m_listUpdate->stop();
+    if (m_state != State::Searching || m_listFull)
+        return;
+    m_sinceListUpdate.start();
     const QStringList entries = m_search->takeEntries();
     const qsizetype added = m_entries->append(entries);
     m_found += added;

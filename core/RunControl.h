@@ -14,6 +14,7 @@
 
 #include "core/SearchOptions.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <atomic>
@@ -22,6 +23,7 @@
 class ChosenFolder;
 class Mailbox;
 class ResultEntries;
+class QTimer;
 class Search;
 
 class RunControl : public QObject {
@@ -74,6 +76,7 @@ signals:
 
 private:
     void startSearch(SearchOptions options);
+    void entriesFound();
     void takeEntries();
     void endSearch();
     void prepareNewSearch();
@@ -82,6 +85,8 @@ private:
     ChosenFolder* m_chosenFolder = nullptr;
     ResultEntries* m_entries = nullptr;
     Search* m_search = nullptr;
+    QTimer* m_listUpdate = nullptr; // the next time the list takes the entries found
+    QElapsedTimer m_sinceListUpdate;
     State m_state = State::Options;
     QString m_filesFolder;
     QString m_lastStartFolder; // empty until a search has started

@@ -103,9 +103,10 @@ struct Search::Walk {
     // Folders read ahead, not yet taken by the walk.
     std::unordered_map<uint64_t, FolderRead> readAhead;
     size_t bytesAhead = 0;
-    // Handed out to the receiver.
+    // Handed out to the receiver, who is told once until it takes them, and again when the walk
+    // stands still until it does.
     QStringList waiting;
-    bool deliveryPosted = false;
+    bool told = false;
     bool heldBack = false; // the walk waits for the receiver to take
     bool done = false;
     QString failure;
@@ -256,9 +257,6 @@ std::optional<FolderRead> Search::Walk::take(uint64_t id) {
 }
 
 void Search::Walk::postDelivery(std::unique_lock<std::mutex>&) {
-    if (deliveryPosted)
-        return;
-    deliveryPosted = true;
     mailbox->deliver<Search>([walk = self.lock()](Search& search) { search.deliver(walk); });
 }
 
@@ -281,8 +279,14 @@ void Search::Walk::handOut(const FolderRead& folder, const std::string& path) {
     if (isStopped())
         return;
     waiting.append(std::move(entries));
+    if (!told) {
+        told = true;
+        postDelivery(lock);
+    }
+    if (waiting.size() < entriesWaitingLimit)
+        return;
+    heldBack = true;
     postDelivery(lock);
-    heldBack = waiting.size() >= entriesWaitingLimit;
     walkWakes.wait(lock, [&] { return isStopped() || waiting.size() < entriesWaitingLimit; });
     heldBack = false;
 }
@@ -411,6 +415,7 @@ QStringList Search::takeEntries() {
     {
         const std::lock_guard lock(m_walk->mutex);
         entries.swap(m_walk->waiting);
+        m_walk->told = false;
         m_walk->heldBack = false;
     }
     m_walk->walkWakes.notify_one();
@@ -431,7 +436,6 @@ void Search::deliver(const std::shared_ptr<Walk>& walk) {
     QString failure;
     {
         const std::lock_guard lock(walk->mutex);
-        walk->deliveryPosted = false;
         hasEntries = !walk->waiting.isEmpty();
         done = walk->done;
         failure = walk->failure;

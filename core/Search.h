@@ -54,7 +54,9 @@ public:
     struct Walk;
 
 signals:
-    void entriesReady();                     // takeEntries() has something
+    // takeEntries() has something: said once until they are taken, and again when the walk
+    // stands still until they are (isHeldBack()).
+    void entriesReady();
     void finished();                         // the walk is over; take what is left
     void failed(const QString& description); // the start folder could not be read
 
