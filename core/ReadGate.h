@@ -20,7 +20,8 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 class ReadGate {
 public:
@@ -28,7 +29,9 @@ public:
         uint64_t volume = 0;
         uint64_t folder = 0;
     };
-    static constexpr int DefaultReadsPerVolume = 8;
+    // As deep as a search reads from a disk (ReadDepth::MaxDepth): a lower limit would hold its
+    // readers here rather than give their reads to the disk.
+    static constexpr int DefaultReadsPerVolume = 32;
 
     static ReadGate& shared();
 
@@ -46,8 +49,10 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::unordered_map<uint64_t, int> m_readsOnVolume;
-    std::unordered_map<uint64_t, int> m_readsOfFolder;
+    // The reads under way, a few dozen at most: looked through rather than hashed, so that a read
+    // costs no allocation here.
+    std::vector<std::pair<uint64_t, int>> m_readsOnVolume; // volume, reads
+    std::vector<uint64_t> m_foldersRead;                   // one entry for each read
     int m_readsPerVolume = DefaultReadsPerVolume;
     int m_underWay = 0;
 };

@@ -7,13 +7,15 @@
 #include "core/MountTable.h"
 #include "core/NamePattern.h"
 #include "core/PathHash.h"
+#include "core/ReadDepth.h"
 #include "core/ReadGate.h"
 #include "core/SystemError.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <fcntl.h>
-#include <iterator>
+#include <list>
 #include <mutex>
 #include <optional>
 #include <pthread.h>
@@ -26,16 +28,23 @@
 
 namespace {
 
-// How far the readers may run ahead of the walk.
-constexpr size_t MaxFoldersReadAhead = 256;
-constexpr size_t MaxBytesReadAhead = size_t(64) << 20;
+// How far the reads may run ahead of the walk, in folders (those under way included) and in
+// bytes of listings.
+constexpr size_t MaxFoldersReadAhead = 4096;
+constexpr size_t MaxBytesReadAhead = size_t(16) << 20;
+// One read in this many on a thread tells the read depth whether it waited.
+constexpr unsigned WatchEveryNthRead = 16;
 
 struct Descriptor {
     explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor() { close(fd); }
+    ~Descriptor() {
+        if (fd >= 0)
+            close(fd);
+    }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
-    const int fd;
+    int release() { return std::exchange(fd, -1); }
+    int fd;
 };
 
 // A folder to read: everything a reader needs and nothing of the walk's. A folder is opened
@@ -49,15 +58,49 @@ struct ReadRequest {
     bool isRoot = false; // the folder is "/"
 };
 
+// The requests not yet read, in the order the walk takes folders: a folder before everything
+// below it, a folder's subfolders from the last to the first. A request being read keeps its
+// place, marked as taken; when the read is done, the requests for its subfolders take it.
+struct QueuedRequest {
+    ReadRequest request;
+    bool taken = false;
+};
+using RequestQueue = std::list<QueuedRequest>;
+
 // What a read hands back, self-contained: from then on it belongs to whoever took it.
 struct FolderRead {
-    int error = 0; // errno of a folder that could not be opened
-    FolderListing listing;
-    std::vector<uint32_t> walkable; // the subfolders to walk, as indices into the listing
-    uint64_t firstSubfolderId = 0;  // the request of walkable[k] is firstSubfolderId + k
-    size_t bytes = 0;               // what it counts against the read-ahead bound
+    int error = 0;                 // errno of a folder that could not be opened
+    FolderListing listing;         // its subfolders are those the walk enters
+    uint64_t firstSubfolderId = 0; // the request of listing.subfolders[k] is firstSubfolderId + k
+    size_t bytes = 0;              // what it counts against the read-ahead bound
     std::shared_ptr<const Descriptor> descriptor; // until its subfolders' requests hold it
 };
+
+// Whether a read's thread slept during it (a voluntary context switch: it waited, on the disk
+// or on a share), for one read in every WatchEveryNthRead on each thread, the first included:
+// the thread's counters cost a system call, and a few reads tell the cache from the disk.
+class ReadWatch {
+public:
+    ReadWatch() {
+        thread_local unsigned reads = 0;
+        m_watched = reads++ % WatchEveryNthRead == 0 && getrusage(RUSAGE_THREAD, &m_start) == 0;
+    }
+    // Empty for a read not watched.
+    std::optional<bool> slept() const {
+        rusage now{};
+        if (!m_watched || getrusage(RUSAGE_THREAD, &now) != 0)
+            return std::nullopt;
+        return now.ru_nvcsw > m_start.ru_nvcsw;
+    }
+
+private:
+    rusage m_start{};
+    bool m_watched;
+};
+
+int coreCount() {
+    return std::max(1, int(std::thread::hardware_concurrency()));
+}
 
 // Folders deep in a tree each hold a descriptor while their subfolders wait: allow as many as
 // the system lets this process have.
@@ -80,6 +123,7 @@ struct Search::Walk {
     NamePattern pattern;
     QString startName;
     qsizetype entriesWaitingLimit = DefaultEntriesWaiting;
+    int fixedReaders = -1; // reader threads when set; else as many as the read depth asks
     std::shared_ptr<Mailbox> mailbox;
     std::weak_ptr<Walk> self;
     // Set by the walk thread before the readers start.
@@ -98,10 +142,15 @@ struct Search::Walk {
     std::condition_variable readersWake;
     uint64_t walkWaitsFor = 0;
     int idleReaders = 0;
-    // Requests not yet taken: a stack, so that the one on top is the one the walk wants next.
-    std::vector<ReadRequest> queue;
-    // Folders read ahead, not yet taken by the walk.
+    int readersStarted = 0;
+    // How many reads may be under way at once, the walk's own included.
+    ReadDepth depth{coreCount()};
+    // The requests in the walk's order, and how many of them wait to be taken.
+    RequestQueue queue;
+    size_t requestsWaiting = 0;
+    // Folders read ahead, not yet taken by the walk, and the reads under way.
     std::unordered_map<uint64_t, FolderRead> readAhead;
+    size_t readsUnderWay = 0;
     size_t bytesAhead = 0;
     // Handed out to the receiver, who is told once until it takes them, and again when the walk
     // stands still until it does.
@@ -111,11 +160,18 @@ struct Search::Walk {
     bool done = false;
     QString failure;
 
-    void run(int readers);
+    void run();
     void readAheadLoop();
-    FolderRead read(const ReadRequest& request) const;
-    std::vector<ReadRequest> requestsFor(FolderRead& folder, const ReadRequest& from) const;
-    void publish(std::vector<ReadRequest>&& requests);
+    FolderRead read(const ReadRequest& request, std::optional<bool>& slept) const;
+    RequestQueue requestsFor(FolderRead& folder, const ReadRequest& from) const;
+    int readsAllowed() const;
+    bool mayRead() const;
+    const ReadRequest* nextRequest() const;
+    RequestQueue::iterator takeRequest(ReadRequest& request);
+    void readDone(RequestQueue::iterator place, std::optional<bool> slept, RequestQueue&& requests,
+                  bool takesNext);
+    void startReaders(bool oneIsTaken);
+    void keepReadAhead(uint64_t id, FolderRead&& folder);
     std::optional<FolderRead> take(uint64_t id);
     FolderRead takeReadAhead(std::unordered_map<uint64_t, FolderRead>::iterator at);
     void handOut(const FolderRead& folder, const std::string& path);
@@ -124,13 +180,14 @@ struct Search::Walk {
 };
 
 // Runs on any thread and touches nothing shared: the request and the result are its own.
-FolderRead Search::Walk::read(const ReadRequest& request) const {
+FolderRead Search::Walk::read(const ReadRequest& request, std::optional<bool>& slept) const {
     FolderRead folder;
     const ReadPass pass(request.place, [this] { return isStopped(); });
     if (!pass.entered()) {
         folder.error = ECANCELED;
         return folder;
     }
+    const ReadWatch watch;
     const int fd = request.parent ? openat(request.parent->fd, request.name.c_str(),
                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
                                   : open(request.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -138,86 +195,147 @@ FolderRead Search::Walk::read(const ReadRequest& request) const {
         folder.error = errno;
         return folder;
     }
-    auto descriptor = std::make_shared<const Descriptor>(fd);
+    Descriptor descriptor(fd);
     // A read error part way leaves what was read: each name in it is there.
     FolderReader::read(fd, &pattern, folder.listing);
+    slept = watch.slept();
+    // Its subfolders are opened relative to it: it stays open while their requests wait.
     if (options.includeSubfolders && !folder.listing.subfolders.empty())
-        folder.descriptor = std::move(descriptor);
+        folder.descriptor = std::make_shared<const Descriptor>(descriptor.release());
     return folder;
 }
 
-// The requests for the subfolders of `folder` that the walk will enter: not links (listed, never
-// walked, so that no link leads the walk in a circle) and no kernel file system mounted below.
-std::vector<ReadRequest> Search::Walk::requestsFor(FolderRead& folder,
-                                                   const ReadRequest& from) const {
-    std::vector<ReadRequest> requests;
-    if (folder.error != 0 || !folder.descriptor)
+// The requests for the subfolders of `folder` that the walk will enter, in the walk's order (the
+// last subfolder first), made outside the lock: no link (a search's listing holds none, so that
+// no link leads the walk in a circle) and no kernel file system mounted below. Any other
+// subfolder leaves the listing.
+RequestQueue Search::Walk::requestsFor(FolderRead& folder, const ReadRequest& from) const {
+    RequestQueue requests;
+    FolderListing& listing = folder.listing;
+    if (folder.error != 0 || !folder.descriptor) {
+        listing.subfolders.clear();
         return requests;
-    const FolderListing& listing = folder.listing;
-    for (uint32_t i = 0; i < listing.subfolders.size(); ++i) {
-        const FolderListing::Name& subfolder = listing.subfolders[i];
-        if (subfolder.isLink)
-            continue;
+    }
+    size_t entered = 0;
+    for (const FolderListing::Name& subfolder : listing.subfolders) {
         const std::string_view name = listing.name(subfolder);
         const uint64_t hash = PathHash::child(from.place.folder, from.isRoot, name);
-        if (!startsOnVirtual && mounts.isVirtualMountPoint(hash))
+        if (subfolder.isLink || (!startsOnVirtual && mounts.isVirtualMountPoint(hash)))
             continue;
         const uint64_t volume = mounts.isMountPoint(hash) ? hash : from.place.volume;
-        folder.walkable.push_back(i);
-        requests.push_back({0, folder.descriptor, std::string(name), {volume, hash}, false});
+        listing.subfolders[entered++] = subfolder;
+        requests.push_front(
+            {{0, folder.descriptor, std::string(name), {volume, hash}, false}, false});
     }
+    listing.subfolders.resize(entered);
     folder.descriptor.reset();
-    folder.firstSubfolderId = nextId.fetch_add(requests.size(), std::memory_order_relaxed);
-    for (size_t k = 0; k < requests.size(); ++k)
-        requests[k].id = folder.firstSubfolderId + k;
-    folder.bytes = listing.memoryUse() + folder.walkable.capacity() * sizeof(uint32_t);
+    folder.firstSubfolderId = nextId.fetch_add(entered, std::memory_order_relaxed);
+    uint64_t id = folder.firstSubfolderId + entered;
+    for (QueuedRequest& queued : requests)
+        queued.request.id = --id;
+    folder.bytes = listing.memoryUse();
     return requests;
 }
 
-// The walk visits subfolders from the last to the first: the last ends up on top.
-void Search::Walk::publish(std::vector<ReadRequest>&& requests) {
-    if (requests.empty())
-        return;
-    const std::lock_guard lock(mutex);
-    queue.insert(queue.end(), std::make_move_iterator(requests.begin()),
-                 std::make_move_iterator(requests.end()));
-    if (idleReaders > 0)
-        readersWake.notify_all();
+// Under the lock: the reads that may be under way at once, the walk's included.
+int Search::Walk::readsAllowed() const {
+    return fixedReaders >= 0 ? fixedReaders + 1 : depth.depth();
 }
 
+// Under the lock: whether a thread may take a request to read now, within the read depth and the
+// read-ahead bounds.
+bool Search::Walk::mayRead() const {
+    return !isStopped() && requestsWaiting > 0 && readsUnderWay < size_t(readsAllowed()) &&
+           readAhead.size() + readsUnderWay < MaxFoldersReadAhead && bytesAhead < MaxBytesReadAhead;
+}
+
+// Under the lock: the request the walk wants first of those waiting, if any. Those before it
+// are being read, a few at most.
+const ReadRequest* Search::Walk::nextRequest() const {
+    for (const QueuedRequest& queued : queue)
+        if (!queued.taken)
+            return &queued.request;
+    return nullptr;
+}
+
+// Under the lock: takes the request the walk wants first into `request`; returns its place.
+RequestQueue::iterator Search::Walk::takeRequest(ReadRequest& request) {
+    auto place = queue.begin();
+    while (place->taken)
+        ++place;
+    place->taken = true;
+    request = std::move(place->request);
+    --requestsWaiting;
+    ++readsUnderWay;
+    return place;
+}
+
+// Under the lock, after the read of the request at `place`: whether it slept goes into the depth,
+// the requests for its subfolders take its place in the queue, the last subfolder first; idle
+// readers are woken for those that the thread that read it does not take next itself, and
+// more readers start when the depth has grown past them.
+void Search::Walk::readDone(RequestQueue::iterator place, std::optional<bool> slept,
+                            RequestQueue&& requests, bool takesNext) {
+    --readsUnderWay;
+    if (slept)
+        depth.add(*slept);
+    const size_t added = requests.size();
+    requestsWaiting += added;
+    queue.splice(place, requests);
+    if (place != queue.end())
+        queue.erase(place);
+    const size_t forOthers = added - (takesNext && added > 0 ? 1 : 0);
+    for (size_t wakes = std::min(forOthers, size_t(idleReaders)); wakes > 0; --wakes)
+        readersWake.notify_one();
+    startReaders(takesNext);
+}
+
+// Under the lock: as many reader threads as the reads allowed beside the walk's own, started as
+// the depth grows and while more requests wait than idle readers (and the thread calling, when
+// it takes one next) will take. None stops before the walk ends: an idle one waits.
+void Search::Walk::startReaders(bool oneIsTaken) {
+    const int wanted = fixedReaders >= 0 ? fixedReaders : depth.depth() - 1;
+    while (readersStarted < wanted && requestsWaiting > size_t(idleReaders + oneIsTaken) &&
+           !isStopped()) {
+        ++readersStarted;
+        ++idleReaders;
+        std::thread([walk = self.lock()] { walk->readAheadLoop(); }).detach();
+    }
+}
+
+// Under the lock: a folder read ahead, for the walk to take.
+void Search::Walk::keepReadAhead(uint64_t id, FolderRead&& folder) {
+    bytesAhead += folder.bytes;
+    readAhead.emplace(id, std::move(folder));
+    if (walkWaitsFor == id)
+        walkWakes.notify_one();
+}
+
+// A reader counts as idle from its start (startReaders) until it takes a request, and again
+// from the end of each read, so that no second thread starts for work a first one will take.
 void Search::Walk::readAheadLoop() {
     pthread_setname_np(pthread_self(), "trovan-read");
     std::unique_lock lock(mutex);
     for (;;) {
-        ++idleReaders;
-        readersWake.wait(lock, [&] {
-            return isStopped() || (!queue.empty() && readAhead.size() < MaxFoldersReadAhead &&
-                                   bytesAhead < MaxBytesReadAhead);
-        });
+        readersWake.wait(lock, [&] { return isStopped() || mayRead(); });
         --idleReaders;
         if (isStopped())
             return;
-        ReadRequest request = std::move(queue.back());
-        queue.pop_back();
+        ReadRequest request;
+        const RequestQueue::iterator place = takeRequest(request);
         lock.unlock();
-        FolderRead folder = read(request);
-        std::vector<ReadRequest> requests = requestsFor(folder, request);
+        std::optional<bool> slept;
+        FolderRead folder = read(request, slept);
+        RequestQueue requests = requestsFor(folder, request);
         request.parent.reset();
         lock.lock();
         if (isStopped()) {
             lock.unlock();
             return; // what was read goes with this scope, outside the lock
         }
-        bytesAhead += folder.bytes;
-        readAhead.emplace(request.id, std::move(folder));
-        if (!requests.empty()) {
-            queue.insert(queue.end(), std::make_move_iterator(requests.begin()),
-                         std::make_move_iterator(requests.end()));
-            if (idleReaders > 0)
-                readersWake.notify_all();
-        }
-        if (walkWaitsFor == request.id)
-            walkWakes.notify_one();
+        keepReadAhead(request.id, std::move(folder));
+        readDone(place, slept, std::move(requests), true);
+        ++idleReaders;
     }
 }
 
@@ -225,35 +343,48 @@ FolderRead Search::Walk::takeReadAhead(std::unordered_map<uint64_t, FolderRead>:
     FolderRead folder = std::move(at->second);
     readAhead.erase(at);
     bytesAhead -= folder.bytes;
-    if (idleReaders > 0)
+    if (idleReaders > 0 && mayRead())
         readersWake.notify_one();
     return folder;
 }
 
-// The walk's folder `id`: taken from the readers if one has it, else read here. Empty once the
-// search is stopped.
+// The walk's folder `id`: taken from the readers if one has it, else read here. While a reader
+// reads it, the walk reads the next folders wanted, within the read depth, rather than wait.
+// Empty once the search is stopped.
 std::optional<FolderRead> Search::Walk::take(uint64_t id) {
     std::unique_lock lock(mutex);
-    if (const auto at = readAhead.find(id); at != readAhead.end())
-        return takeReadAhead(at);
-    for (auto request = queue.rbegin(); request != queue.rend(); ++request) {
-        if (request->id != id)
-            continue;
-        ReadRequest own = std::move(*request);
-        queue.erase(std::next(request).base());
-        lock.unlock();
-        FolderRead folder = read(own);
-        publish(requestsFor(folder, own));
+    for (;;) {
         if (isStopped())
             return std::nullopt;
-        return folder;
+        if (const auto at = readAhead.find(id); at != readAhead.end())
+            return takeReadAhead(at);
+        // Every folder the walk wants before this one is taken, so this one, while it waits
+        // to be read, is on top.
+        const ReadRequest* next = nextRequest();
+        const bool itsOwn = next && next->id == id;
+        if (!itsOwn && !mayRead()) {
+            walkWaitsFor = id;
+            walkWakes.wait(lock, [&] { return isStopped() || readAhead.count(id) > 0; });
+            walkWaitsFor = 0;
+            continue;
+        }
+        ReadRequest request;
+        const RequestQueue::iterator place = takeRequest(request);
+        lock.unlock();
+        std::optional<bool> slept;
+        FolderRead folder = read(request, slept);
+        RequestQueue requests = requestsFor(folder, request);
+        request.parent.reset();
+        lock.lock();
+        if (isStopped()) {
+            lock.unlock();
+            return std::nullopt;
+        }
+        readDone(place, slept, std::move(requests), itsOwn);
+        if (itsOwn)
+            return folder;
+        keepReadAhead(request.id, std::move(folder));
     }
-    walkWaitsFor = id;
-    walkWakes.wait(lock, [&] { return isStopped() || readAhead.count(id) > 0; });
-    walkWaitsFor = 0;
-    if (isStopped())
-        return std::nullopt;
-    return takeReadAhead(readAhead.find(id));
 }
 
 void Search::Walk::postDelivery(std::unique_lock<std::mutex>&) {
@@ -291,7 +422,7 @@ void Search::Walk::handOut(const FolderRead& folder, const std::string& path) {
     heldBack = false;
 }
 
-void Search::Walk::run(int readers) {
+void Search::Walk::run() {
     // Named, so that a profile or a debugger tells the walk from its readers.
     pthread_setname_np(pthread_self(), "trovan-walk");
     mounts = MountTable::read();
@@ -303,10 +434,11 @@ void Search::Walk::run(int readers) {
                             {mounts.volumeOf(path), PathHash::of(path)},
                             path == "/"};
     FolderRead first;
+    std::optional<bool> slept;
     if (path.find('\0') != std::string::npos)
         first.error = ENOENT; // the system would read it as the shorter path before the NUL
     else
-        first = read(start);
+        first = read(start, slept);
     if (isStopped())
         return;
     if (first.error != 0) {
@@ -315,12 +447,12 @@ void Search::Walk::run(int readers) {
         postDelivery(lock);
         return;
     }
-    std::vector<ReadRequest> requests = requestsFor(first, start);
-    const bool readAhead = readers > 0 && !requests.empty();
-    publish(std::move(requests));
-    if (readAhead)
-        for (int i = 0; i < readers; ++i)
-            std::thread([walk = self.lock()] { walk->readAheadLoop(); }).detach();
+    RequestQueue requests = requestsFor(first, start);
+    {
+        const std::lock_guard lock(mutex);
+        ++readsUnderWay; // counted out by readDone
+        readDone(queue.end(), slept, std::move(requests), false);
+    }
 
     // The walk's own state: the folders it stands in, each with the length of its path.
     struct Step {
@@ -330,7 +462,7 @@ void Search::Walk::run(int readers) {
     };
     std::vector<Step> steps;
     steps.push_back({std::move(first), path.size(), 0});
-    steps.back().next = steps.back().folder.walkable.size();
+    steps.back().next = steps.back().folder.listing.subfolders.size();
     while (!steps.empty()) {
         if (isStopped())
             return;
@@ -343,7 +475,7 @@ void Search::Walk::run(int readers) {
         }
         const size_t k = --step.next;
         const FolderListing& listing = step.folder.listing;
-        const std::string_view name = listing.name(listing.subfolders[step.folder.walkable[k]]);
+        const std::string_view name = listing.name(listing.subfolders[k]);
         std::optional<FolderRead> subfolder = take(step.folder.firstSubfolderId + k);
         if (!subfolder)
             return;
@@ -352,7 +484,7 @@ void Search::Walk::run(int readers) {
         if (path != "/")
             path.push_back('/');
         path.append(name);
-        const size_t subfolders = subfolder->walkable.size();
+        const size_t subfolders = subfolder->listing.subfolders.size();
         steps.push_back({std::move(*subfolder), path.size(), subfolders});
     }
     std::unique_lock lock(mutex);
@@ -361,6 +493,7 @@ void Search::Walk::run(int readers) {
     stopped = true;
     done = true;
     queue.clear();
+    requestsWaiting = 0;
     readersWake.notify_all();
     postDelivery(lock);
 }
@@ -385,19 +518,22 @@ void Search::start(const SearchOptions& options) {
     walk->mailbox = m_mailbox;
     walk->self = walk;
     m_walk = walk;
-    std::thread([walk, readers = m_readAheadThreads] { walk->run(readers); }).detach();
+    walk->fixedReaders = m_readAheadThreads;
+    std::thread([walk] { walk->run(); }).detach();
 }
 
 void Search::cancel() {
     m_leftOver.clear();
     if (!m_walk)
         return;
-    std::vector<ReadRequest> queue;
+    RequestQueue queue;
     std::unordered_map<uint64_t, FolderRead> readAhead;
     {
         const std::lock_guard lock(m_walk->mutex);
+        m_lastReadThreads = m_walk->readersStarted + 1;
         m_walk->stopped = true;
         queue.swap(m_walk->queue);
+        m_walk->requestsWaiting = 0;
         readAhead.swap(m_walk->readAhead);
         m_walk->bytesAhead = 0;
         m_walk->waiting.clear();
@@ -446,6 +582,10 @@ void Search::deliver(const std::shared_ptr<Walk>& walk) {
         return;
     }
     if (done) {
+        {
+            const std::lock_guard lock(walk->mutex);
+            m_lastReadThreads = walk->readersStarted + 1;
+        }
         // What is left stays to be taken after the walk is gone, so that a new search may
         // start from the signal.
         m_leftOver = takeEntries();

@@ -6,13 +6,18 @@
 // the folder's own entries after all of that.
 //
 // Who owns what. The walk thread owns the walk: its stack of folders, the path it stands in,
-// the entries it builds. A few reader threads read folders ahead of it, in the order it will
-// want them; a reader takes a request (a parent folder's descriptor and a name) and hands back a
-// self-contained listing, and never sees the walk's state. Between them lie the queue of
-// requests, the listings read ahead and the entries waiting for the receiver, all under one
-// lock. Every one of them is bounded: the entries waiting (then the walk waits for the
-// receiver), the folders and bytes read ahead (then the readers wait for the walk), and the
-// reads under way on one volume (the read gate).
+// the entries it builds. Reader threads read folders ahead of it, in the order it will want
+// them; a reader takes a request (a parent folder's descriptor and a name) and hands back a
+// self-contained listing, and never sees the walk's state. The walk reads too: the folder it
+// wants when no reader has taken it, and, while a reader reads that one, the next ones wanted,
+// so that it waits for a reader only when there is nothing left to read. Between them lie the
+// queue of requests (in the walk's order: a request being read keeps its place, which the
+// requests for its subfolders take), the listings read ahead and the entries waiting for the
+// receiver, all under one lock. Every one of them is bounded: the entries waiting (then the walk
+// waits for the receiver), the folders and bytes read ahead (then the readers wait for the
+// walk), the reads under way (the read depth: as many as there are cores while reads come from
+// the cache, deeper while they wait on the disk; see ReadDepth) and the reads on one volume
+// (the read gate).
 //
 // Cancelling returns at once: nothing is handed out after it. A thread blocked in the file
 // system (a network share that stopped answering) is left to return on its own; what it read
@@ -46,8 +51,12 @@ public:
     // Whether the walk stands still until more of its entries are taken.
     bool isHeldBack() const;
 
-    // How many threads read ahead of the walk; 0 makes the walk read every folder itself.
+    // How many threads read ahead of the walk; 0 makes the walk read every folder itself. By
+    // default (a negative count) as many as the read depth asks for (ReadDepth).
     void setReadAheadThreads(int count) { m_readAheadThreads = count; }
+    // How many threads read folders in the last search, finished or cancelled, the walk's own
+    // included.
+    int lastReadThreads() const { return m_lastReadThreads; }
     // How many entries may wait for takeEntries() before the walk stops to wait.
     void setEntriesWaitingLimit(qsizetype limit) { m_entriesWaitingLimit = limit; }
 
@@ -66,6 +75,7 @@ private:
     std::shared_ptr<Walk> m_walk;
     QStringList m_leftOver; // taken from a finished walk, not yet by the receiver
     std::shared_ptr<Mailbox> m_mailbox;
-    int m_readAheadThreads = 3;
+    int m_readAheadThreads = -1;
+    int m_lastReadThreads = 0;
     qsizetype m_entriesWaitingLimit = DefaultEntriesWaiting;
 };
