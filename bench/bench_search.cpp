@@ -3,28 +3,35 @@
 // button clicked; the search ends when the window shows its result state. Prints one line:
 //
 //   entries=N search_s=S first_entry_s=F full_list_s=L max_gap_ms=G peak_rss_mb=M cpu_s=C
-//   window_cpu_s=W list_updates=U paints=P
+//   window_cpu_s=W list_updates=U paints=P read_threads=R
 //
 // first_entry_s is when the first entry reached the list and full_list_s when the full-list
 // message came up ("-" when there was none); max_gap_ms is the largest time between two passes
 // of the event loop from the click to the end. cpu_s is the processor time all threads of the
 // process spent from the click to the end, window_cpu_s the part of it on the window's thread
 // (taking in the entries, painting); list_updates counts the times entries were added to the
-// list, paints the times the list's rows were painted.
+// list, paints the times the list's rows were painted; read_threads how many threads read
+// folders (the walk's own included), as the read depth chose them.
 //
 // With --cancel-after, "Avbryt" is clicked that many seconds after the search button, and the
 // line adds cancel_ms (from that click to the result state) and entries_after_cancel (entries
 // added after the click: should be 0). With --clock-marks, it adds the click and the end on
 // CLOCK_MONOTONIC (clicked_at, ended_at, in seconds), the clock of `perf record -k
-// CLOCK_MONOTONIC`, so that a profile can be cut to the search (bench/profile.sh).
+// CLOCK_MONOTONIC`, so that a profile can be cut to the search (bench/profile.sh). --readers
+// sets the threads that read ahead of the walk (Search::setReadAheadThreads) instead of the
+// read depth's choice, --reads-per-volume the read gate's limit: to compare depths.
 //
 // Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS] [--clock-marks]
+//                     [--readers N] [--reads-per-volume N]
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "app/ApplicationSetup.h"
 #include "bench/YieldClock.h"
 #include "core/FileNames.h"
+#include "core/ReadGate.h"
 #include "core/ResultEntries.h"
+#include "core/RunControl.h"
+#include "core/Search.h"
 #include "support/UserInput.h"
 #include "ui/FolderView.h"
 #include "ui/MainWindow.h"
@@ -49,6 +56,8 @@ struct Arguments {
     QString entriesFile;
     double cancelAfter = -1;
     bool clockMarks = false;
+    int readers = -1;
+    int readsPerVolume = -1;
 };
 
 bool parse(const QStringList& arguments, Arguments& parsed) {
@@ -61,6 +70,10 @@ bool parse(const QStringList& arguments, Arguments& parsed) {
             parsed.cancelAfter = arguments.at(++i).toDouble();
         else if (argument == QLatin1String("--clock-marks"))
             parsed.clockMarks = true;
+        else if (argument == QLatin1String("--readers") && i + 1 < arguments.size())
+            parsed.readers = arguments.at(++i).toInt();
+        else if (argument == QLatin1String("--reads-per-volume") && i + 1 < arguments.size())
+            parsed.readsPerVolume = arguments.at(++i).toInt();
         else
             positional.append(argument);
     }
@@ -109,12 +122,17 @@ int main(int argc, char** argv) {
     Arguments arguments;
     if (!parse(QApplication::arguments(), arguments)) {
         std::fprintf(stderr, "usage: bench_search START PATTERN [--entries FILE] "
-                             "[--cancel-after SECONDS] [--clock-marks]\n");
+                             "[--cancel-after SECONDS] [--clock-marks] [--readers N] "
+                             "[--reads-per-volume N]\n");
         return 2;
     }
 
     MainWindow window;
     window.setFilesFolder(QDir::tempPath());
+    if (arguments.readers >= 0)
+        window.control().search().setReadAheadThreads(arguments.readers);
+    if (arguments.readsPerVolume > 0)
+        ReadGate::shared().setReadsPerVolume(arguments.readsPerVolume);
     window.load(arguments.start);
     window.show();
     auto* folderView = window.findChild<FolderView*>(QStringLiteral("folderView"));
@@ -180,13 +198,14 @@ int main(int argc, char** argv) {
     const double endedAtClock = clockSeconds(CLOCK_MONOTONIC);
 
     std::printf("entries=%lld search_s=%s first_entry_s=%s full_list_s=%s max_gap_ms=%.2f "
-                "peak_rss_mb=%.1f cpu_s=%.4f window_cpu_s=%.4f list_updates=%d paints=%d",
+                "peak_rss_mb=%.1f cpu_s=%.4f window_cpu_s=%.4f list_updates=%d paints=%d "
+                "read_threads=%d",
                 qlonglong(window.control().entries().rowCount()),
                 qPrintable(secondsOrDash(endedAt - pressedAt)),
                 qPrintable(secondsOrDash(firstEntryAt < 0 ? -1 : firstEntryAt - pressedAt)),
                 qPrintable(secondsOrDash(fullListAt < 0 ? -1 : fullListAt - pressedAt)),
                 double(passes.largestGapNs()) / 1e6, peakRssMegabytes(), processCpu, windowCpu,
-                listUpdates, paints.count);
+                listUpdates, paints.count, window.control().search().lastReadThreads());
     if (arguments.clockMarks)
         std::printf(" clicked_at=%.6f ended_at=%.6f", clickedAt, endedAtClock);
     if (arguments.cancelAfter >= 0) {

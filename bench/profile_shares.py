@@ -10,21 +10,29 @@ and Qt's."""
 import collections
 import sys
 
-# System calls, told by their kernel frames, which every chain holds: the first kind whose mark
-# is anywhere in the chain.
+# System calls, told by their kernel frames or the C library's wrappers (a sample taken as the
+# call enters the kernel may lack the kernel's frames): the first kind with a mark anywhere in
+# the chain. The waits and wakes of locks come before the raw syscall() that reads folders.
 SYSTEM_CALLS = [
     ("kernel: getdents64 (reading folders)", ["__x64_sys_getdents64"]),
-    ("kernel: openat (opening folders)", ["__x64_sys_openat"]),
-    ("kernel: close", ["__x64_sys_close"]),
-    ("kernel: stat (links, unknown types)", ["__do_sys_newfstatat", "__x64_sys_newfstatat"]),
-    ("handoff: futex (a thread waits or wakes one)", ["__x64_sys_futex"]),
+    ("kernel: openat (opening folders)", ["__x64_sys_openat", "__libc_openat64"]),
+    ("kernel: close", ["__x64_sys_close", "__GI___close", "__close"]),
+    ("kernel: stat (links, unknown types)",
+     ["__do_sys_newfstatat", "__x64_sys_newfstatat", "__GI___fstatat64", "fstatat"]),
+    ("handoff: futex (a thread waits or wakes one)",
+     ["__x64_sys_futex", "futex_wait", "futex_wake", "__futex_abstimed_wait",
+      "__GI___lll_lock_wait", "__GI___lll_lock_wake", "__lll_lock_wait", "__lll_lock_wake"]),
     ("handoff: eventfd, poll (the window woken)",
-     ["__x64_sys_poll", "__x64_sys_ppoll", "__x64_sys_write", "__x64_sys_read"]),
+     ["__x64_sys_poll", "__x64_sys_ppoll", "__x64_sys_write", "__x64_sys_read", "__GI___poll",
+      "__GI___libc_write", "__GI___libc_read"]),
     ("kernel: memory (page faults, mmap)",
      ["asm_exc_page_fault", "__x64_sys_mmap", "__x64_sys_munmap", "__x64_sys_madvise",
-      "__x64_sys_brk", "__x64_sys_mprotect"]),
-    ("kernel: thread start and end", ["__x64_sys_clone", "__x64_sys_exit", "__x64_sys_set_robust"]),
+      "__x64_sys_brk", "__x64_sys_mprotect", "__GI_mprotect", "__GI___mmap", "__GI___munmap",
+      "__brk"]),
+    ("kernel: thread start and end",
+     ["__x64_sys_clone", "__x64_sys_exit", "__x64_sys_set_robust"]),
     ("handoff: thread switches", ["finish_task_switch", "__schedule", "schedule"]),
+    ("kernel: getdents64 (reading folders)", ["syscall"]),
 ]
 # Work in the program, told by the frame nearest the sample that carries a mark: memory and
 # locks where they are called from, painting wherever in the window it happens.
@@ -108,6 +116,7 @@ def main():
     by_kind = collections.Counter()
     by_thread_kind = collections.Counter()
     leaves = collections.Counter()
+    leaves_by_kind = collections.defaultdict(collections.Counter)
     kernel_share = 0
     for comm, tid, period, chain in samples:
         thread = thread_of(comm, tid, window_tid)
@@ -122,6 +131,8 @@ def main():
         by_kind[kind] += period
         by_thread_kind[(thread, kind)] += period
         leaves[(names[0] if names else "?", chain[0][1] if chain else "?")] += period
+        user = [name for (name, dso) in chain if not dso.startswith("[kernel")][:2]
+        leaves_by_kind[kind][" < ".join(n[:50] for n in user)] += period
 
     def share(value):
         return f"{100.0 * value / total:5.1f} %"
@@ -135,6 +146,12 @@ def main():
         threads = ", ".join(f"{thread} {100.0 * v / total:.1f}"
                             for (thread, k), v in by_thread_kind.most_common() if k == kind)
         print(f"  {share(value)}  {kind}  [{threads}]")
+    if "--detail" in sys.argv:
+        print("\nEach kind's samples by their first two frames outside the kernel:")
+        for kind, value in by_kind.most_common():
+            print(f"  {kind}")
+            for frames, v in leaves_by_kind[kind].most_common(6):
+                print(f"    {share(v)}  {frames}")
     if "--window" in sys.argv:
         print("\nThe window's samples by the first frames of the program or Qt:")
         stacks = collections.Counter()
