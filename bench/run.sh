@@ -1,41 +1,58 @@
 #!/usr/bin/env bash
 # The speed benchmark in one go: builds the benchmark (RelWithDebInfo, in build-bench/), writes
-# the two test trees into /tmp when they are missing, then runs our search, `find` and `bfs`
-# with the same filters, alternating run by run, on each case twice: warm, and cold (caches
-# dropped before every run of every program; only as root). It prints the medians, the ratios
-# to bfs and to find, the time to the first entry, the largest gap between two passes of the
-# event loop, the peak memory and whether all three listed the same files, as a Markdown table.
-# Last, a search that reaches a folder whose listing hangs (tests/fuse/stallfs.py) is cancelled.
+# the test trees into /tmp when they are missing, then runs our search, fd, bfs, find and the
+# plain one-thread walk with the same filters, alternating run by run, on each case twice:
+# warm, and cold (caches dropped before every run of every program; only as root). It prints the
+# medians, our time over each of theirs, the time to the first entry, the largest gap between
+# two passes of the event loop, the peak memory and whether the programs listed the same files,
+# as a Markdown table. Then cold reads of /usr at fixed read depths beside the depth the search
+# chooses, and last, a search that reaches a folder whose listing hangs (tests/fuse/stallfs.py)
+# is cancelled.
 #
 # Usage: bench/run.sh [RUNS]          (RUNS: timed runs of each program per row, default 5)
 # Environment: TROVAN_BENCH_TREE (default /tmp/trovan-bench-tree), TROVAN_BENCH_TREE_1M
 # (default /tmp/trovan-bench-tree-1m), TROVAN_BENCH_REAL (default /usr), TROVAN_BENCH_OUT
 # (default /tmp/trovan-bench-out, where the listings are kept), TROVAN_BENCH_COLD=0 to leave
-# out the cold rows.
+# out the cold rows, TROVAN_BENCH_CASES (default "tree all real 1m": which cases),
+# TROVAN_BENCH_DEPTHS (default "1 3 7 15 31": reader threads beside the walk for the depth rows;
+# empty leaves them out), TROVAN_BENCH_QUIET (default 20: before every run, wait up to this
+# many seconds for the other processes to leave the cores at least 85 % idle; 0 never waits).
 #
 # The filters of the search: hidden names (a leading dot) are left out, folders among them not
 # entered; links to folders are not followed; links to regular files are listed as files; the
-# name matches the pattern ignoring case. The find and bfs commands that do the same:
-#   find ROOT -name '.*' -prune -o -iname PATTERN \( -type f -o -xtype f \) -print
+# name matches the pattern ignoring case. The other programs, as close as their options allow:
+#   fdfind --no-ignore --glob --ignore-case -t f -t l PATTERN ROOT
 #   bfs ROOT -nohidden -iname PATTERN \( -type f -o -xtype f \)
+#   find ROOT -name '.*' -prune -o -iname PATTERN \( -type f -o -xtype f \) -print
 # (-xtype f takes a link to a regular file as the file; the name test comes first so that only
-# names that match cost a look at the link). Our "*.*" matches every name, a dot or not, so for
-# it find and bfs get no name test at all.
+# names that match cost a look at the link). fd has no test for what a link points to: -t l
+# lists every link that matches, also those to folders and dangling ones, so it lists a few
+# more than the others (the table says how many, and that they are all links). Our "*.*"
+# matches every name, a dot or not, so for it the others get no name test at all. The plain
+# walk (bench/plain_walk: getdents64 with the entry type, no stat, hidden names pruned, one
+# thread) matches nothing and keeps nothing: it is the floor of one thread, timed by itself
+# without its process's start, as our time is the search's alone.
 set -euo pipefail
 
 runs=${1:-5}
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build-bench
 bench_search=$build/bench/bench_search
+plain_walk=$build/bench/plain_walk
 tree=${TROVAN_BENCH_TREE:-/tmp/trovan-bench-tree}
 tree1m=${TROVAN_BENCH_TREE_1M:-/tmp/trovan-bench-tree-1m}
 real=${TROVAN_BENCH_REAL:-/usr}
 out=${TROVAN_BENCH_OUT:-/tmp/trovan-bench-out}
+cases=${TROVAN_BENCH_CASES:-tree all real 1m}
+depths=${TROVAN_BENCH_DEPTHS-1 3 7 15 31}
+quiet=${TROVAN_BENCH_QUIET:-20}
 mkdir -p "$out"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/trovan-bench-runtime}
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-command -v bfs >/dev/null || { echo "bfs is missing: run scripts/install-deps.sh" >&2; exit 1; }
+for program in bfs fdfind; do
+    command -v $program >/dev/null || { echo "$program is missing: run scripts/install-deps.sh" >&2; exit 1; }
+done
 
 echo "== build ($build)"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -50,7 +67,7 @@ make_tree() { # FOLDER [MAKE_TREE OPTIONS...]
 }
 make_tree "$tree"
 # Wider, so that its folders hold about as many files as those of the default tree.
-make_tree "$tree1m" --files 1000000 --fanout 13 17
+[[ " $cases " != *" 1m "* ]] || make_tree "$tree1m" --files 1000000 --fanout 13 17
 
 cold=${TROVAN_BENCH_COLD:-1}
 cold_note=""
@@ -61,6 +78,38 @@ if ((cold)) && { [[ $(id -u) != 0 ]] || ! (echo 3 >/proc/sys/vm/drop_caches) 2>/
 fi
 drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches; }
 
+# The share of the cores that was idle over 0.2 s, in percent.
+idle_percent() {
+    local a b
+    read -r -a a </proc/stat
+    sleep 0.2
+    read -r -a b </proc/stat
+    awk -v a="${a[*]}" -v b="${b[*]}" 'BEGIN {
+        n = split(a, x, " "); split(b, y, " "); total = 0
+        for (i = 2; i <= n; i++) total += y[i] - x[i]
+        idle = (y[5] - x[5]) + (y[6] - x[6])
+        printf "%d", (total > 0 ? 100 * idle / total : 100) }'
+}
+busy_runs=0
+all_runs=0
+# Waits until the other processes leave the cores idle, at most `quiet` seconds; a run that
+# starts on a busy machine is counted.
+wait_for_quiet() {
+    ((quiet > 0)) || return 0
+    all_runs=$((all_runs + 1))
+    local deadline=$((SECONDS + quiet))
+    while (($(idle_percent) < 85)); do
+        if ((SECONDS >= deadline)); then
+            busy_runs=$((busy_runs + 1))
+            return 0
+        fi
+    done
+}
+prepare() { # warm|cold: before every timed run
+    wait_for_quiet
+    [[ $1 == warm ]] || drop_caches
+}
+
 now() { date +%s%N; }
 seconds_since() { awk -v start="$1" -v end="$(now)" 'BEGIN { printf "%.4f", (end - start) / 1e9 }'; }
 median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -69,11 +118,11 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p; s/^$1=\([^ ]*\).*/\1/p" | head -1; }
 count() { wc -l <"$1"; }
 
-run_find() { # ROOT PATTERN
+run_fd() { # ROOT PATTERN
     if [[ $2 == '*.*' ]]; then
-        find "$1" -name '.*' -prune -o \( -type f -o -xtype f \) -print
+        fdfind --no-ignore -t f -t l '' "$1"
     else
-        find "$1" -name '.*' -prune -o -iname "$2" \( -type f -o -xtype f \) -print
+        fdfind --no-ignore --glob --ignore-case -t f -t l "$2" "$1"
     fi
 }
 run_bfs() { # ROOT PATTERN
@@ -81,6 +130,13 @@ run_bfs() { # ROOT PATTERN
         bfs "$1" -nohidden \( -type f -o -xtype f \)
     else
         bfs "$1" -nohidden -iname "$2" \( -type f -o -xtype f \)
+    fi
+}
+run_find() { # ROOT PATTERN
+    if [[ $2 == '*.*' ]]; then
+        find "$1" -name '.*' -prune -o \( -type f -o -xtype f \) -print
+    else
+        find "$1" -name '.*' -prune -o -iname "$2" \( -type f -o -xtype f \) -print
     fi
 }
 timed() { # LIST COMMAND... : runs the command into LIST, prints the seconds it took
@@ -91,38 +147,47 @@ timed() { # LIST COMMAND... : runs the command into LIST, prints the seconds it 
 }
 
 # Whether our sorted list is the other program's; when our list filled, whether all of ours
-# are among its files.
-compare() { # OURS-SORTED OTHER-LIST FULL
+# are among its files. With LINKS set (fd), files only the other listed are fine if they are
+# all links.
+compare() { # OURS-SORTED OTHER-LIST FULL [LINKS]
     LC_ALL=C sort "$2" >"$2.sorted"
-    local only_ours only_other
+    local only_ours only_other links=0
     only_ours=$(LC_ALL=C comm -23 "$1" "$2.sorted" | wc -l)
     only_other=$(LC_ALL=C comm -13 "$1" "$2.sorted" | wc -l)
+    if [[ -n ${4:-} ]] && ((only_other > 0)); then
+        links=$(LC_ALL=C comm -13 "$1" "$2.sorted" | while IFS= read -r path; do
+            [[ -L $path ]] && echo; done | wc -l)
+    fi
     if (($3)); then
         ((only_ours == 0)) && echo "list full; all among its $(count "$2")" ||
             echo "NO: $only_ours of ours not among its $(count "$2")"
     elif ((only_ours == 0 && only_other == 0)); then
         echo "yes ($(count "$2"))"
+    elif ((only_ours == 0 && links == only_other)); then
+        echo "yes, and $only_other links ($(count "$2"))"
     else
         echo "NO: $only_ours only ours, $only_other only its ($(count "$1") / $(count "$2"))"
     fi
 }
 
 rows=()
-notes=()
-declare -A medians
 run_row() { # NAME ROOT PATTERN warm|cold
     local name=$1 root=$2 pattern=$3 mode=$4 slug i line
     slug=$(echo "$name $mode" | tr -c 'A-Za-z0-9\n' '_')
-    local ours=$out/$slug.trovan find_list=$out/$slug.find bfs_list=$out/$slug.bfs
+    local ours=$out/$slug.trovan fd_list=$out/$slug.fd bfs_list=$out/$slug.bfs
+    local find_list=$out/$slug.find
     echo "== $name, $mode: $root \"$pattern\""
     if [[ $mode == warm ]]; then # one untimed run of each, so that all start equally warm
         "$bench_search" "$root" "$pattern" >/dev/null
-        run_find "$root" "$pattern" >/dev/null 2>&1 || true
+        run_fd "$root" "$pattern" >/dev/null 2>&1 || true
         run_bfs "$root" "$pattern" >/dev/null 2>&1 || true
+        run_find "$root" "$pattern" >/dev/null 2>&1 || true
+        "$plain_walk" "$root" >/dev/null
     fi
-    local search=() first=() full=() gaps=() rss=() found=() bfsed=() entries=""
+    local search=() first=() full=() gaps=() rss=() threads=() fds=() bfses=() finds=() plains=()
+    local entries=""
     for ((i = 1; i <= runs; i++)); do
-        [[ $mode == warm ]] || drop_caches
+        prepare "$mode"
         line=$("$bench_search" "$root" "$pattern" --entries "$ours")
         echo "   trovan: $line"
         entries=$(field entries <<<"$line")
@@ -133,44 +198,86 @@ run_row() { # NAME ROOT PATTERN warm|cold
         [[ $(field full_list_s <<<"$line") == - ]] || full+=("$(field full_list_s <<<"$line")")
         gaps+=("$(field max_gap_ms <<<"$line")")
         rss+=("$(field peak_rss_mb <<<"$line")")
-        [[ $mode == warm ]] || drop_caches
-        found+=("$(timed "$find_list" run_find "$root" "$pattern")")
-        [[ $mode == warm ]] || drop_caches
-        bfsed+=("$(timed "$bfs_list" run_bfs "$root" "$pattern")")
-        echo "   find: $(count "$find_list") files, ${found[-1]} s; bfs: $(count "$bfs_list") files, ${bfsed[-1]} s"
+        threads+=("$(field read_threads <<<"$line")")
+        prepare "$mode"
+        fds+=("$(timed "$fd_list" run_fd "$root" "$pattern")")
+        prepare "$mode"
+        bfses+=("$(timed "$bfs_list" run_bfs "$root" "$pattern")")
+        prepare "$mode"
+        finds+=("$(timed "$find_list" run_find "$root" "$pattern")")
+        prepare "$mode"
+        plains+=("$(field seconds <<<"$("$plain_walk" "$root")")")
+        echo "   fd: $(count "$fd_list") files, ${fds[-1]} s; bfs: $(count "$bfs_list") files," \
+            "${bfses[-1]} s; find: $(count "$find_list") files, ${finds[-1]} s;" \
+            "plain walk: ${plains[-1]} s"
     done
-    local ours_s find_s bfs_s first_s shown_s vs_bfs vs_find is_full=0
+    local ours_s fd_s bfs_s find_s plain_s first_s shown_s is_full=0
     ours_s=$(printf '%s\n' "${search[@]}" | median)
-    find_s=$(printf '%s\n' "${found[@]}" | median)
-    bfs_s=$(printf '%s\n' "${bfsed[@]}" | median)
+    fd_s=$(printf '%s\n' "${fds[@]}" | median)
+    bfs_s=$(printf '%s\n' "${bfses[@]}" | median)
+    find_s=$(printf '%s\n' "${finds[@]}" | median)
+    plain_s=$(printf '%s\n' "${plains[@]}" | median)
     first_s="—"
     ((${#first[@]} == 0)) || first_s=$(printf '%s\n' "${first[@]}" | median)
     LC_ALL=C sort "$ours" >"$ours.sorted"
+    local vs_fd vs_bfs vs_find vs_plain
     if ((${#full[@]} > 0)); then
         # The list filled, so our time is to the full-list message: no ratio to a full walk.
         is_full=1
         shown_s="$(printf '%s\n' "${full[@]}" | median) (to full-list message)"
-        vs_bfs="—" vs_find="—"
+        vs_fd="—" vs_bfs="—" vs_find="—" vs_plain="—"
     else
         shown_s=$ours_s
+        vs_fd=$(ratio "$ours_s" "$fd_s")
         vs_bfs=$(ratio "$ours_s" "$bfs_s")
         vs_find=$(ratio "$ours_s" "$find_s")
+        vs_plain=$(ratio "$ours_s" "$plain_s")
     fi
-    rows+=("| $name | $mode | $entries | $shown_s | $find_s | $bfs_s | $vs_bfs | $vs_find | $first_s | $(printf '%s\n' "${gaps[@]}" | median) ($(printf '%s\n' "${gaps[@]}" | maximum)) | $(printf '%s\n' "${rss[@]}" | maximum) | $(compare "$ours.sorted" "$find_list" $is_full) | $(compare "$ours.sorted" "$bfs_list" $is_full) |")
-    [[ $mode != warm ]] || medians[$name]=$ours_s
+    rows+=("| $name | $mode | $entries | $shown_s | $fd_s | $bfs_s | $find_s | $plain_s | $vs_fd | $vs_bfs | $vs_plain | $vs_find | $first_s | $(printf '%s\n' "${gaps[@]}" | median) ($(printf '%s\n' "${gaps[@]}" | maximum)) | $(printf '%s\n' "${rss[@]}" | maximum) | $(printf '%s\n' "${threads[@]}" | median | cut -d. -f1) | $(compare "$ours.sorted" "$find_list" $is_full) | $(compare "$ours.sorted" "$bfs_list" $is_full) | $(compare "$ours.sorted" "$fd_list" $is_full links) |")
 }
 
 run_case() { # NAME ROOT PATTERN
     run_row "$@" warm
     ((cold == 0)) || run_row "$@" cold
 }
-run_case "tree, *.log" "$tree" '*.log'
-run_case "tree, *.*" "$tree" '*.*'
-run_case "$real, *.h" "$real" '*.h'
-run_case "tree 1M, *7.txt" "$tree1m" '*7.txt'
+for case_name in $cases; do
+    case $case_name in
+    tree) run_case "tree, *.log" "$tree" '*.log' ;;
+    all) run_case "tree, *.*" "$tree" '*.*' ;;
+    real) run_case "$real, *.h" "$real" '*.h' ;;
+    1m) run_case "tree 1M, *7.txt" "$tree1m" '*7.txt' ;;
+    *) echo "unknown case: $case_name" >&2; exit 2 ;;
+    esac
+done
 
-echo "== cancel (pressed 0.3 s into a search of $real \"*.h\")"
-cancel=$("$bench_search" "$real" '*.h' --cancel-after 0.3)
+# How deep reads from the disk should go: the search with a fixed number of readers beside the
+# walk, and with the depth it chooses itself, alternating run by run.
+depth_rows=()
+if ((cold)) && [[ -n $depths ]]; then
+    echo "== read depth: $real \"*.h\", cold, fixed reader threads beside the walk"
+    declare -A depth_times
+    for ((i = 1; i <= runs; i++)); do
+        for readers in $depths chosen; do
+            prepare cold
+            options=()
+            [[ $readers == chosen ]] || options=(--readers "$readers")
+            line=$("$bench_search" "$real" '*.h' "${options[@]}")
+            echo "   $readers: $line"
+            depth_times[$readers]+="$(field search_s <<<"$line") "
+        done
+    done
+    for readers in $depths chosen; do
+        depth_s=$(tr ' ' '\n' <<<"${depth_times[$readers]}" | grep . | median)
+        if [[ $readers == chosen ]]; then
+            depth_rows+=("| chosen by the search | $depth_s |")
+        else
+            depth_rows+=("| $((readers + 1)) | $depth_s |")
+        fi
+    done
+fi
+
+echo "== cancel (pressed 0.05 s into a search of $real \"*.h\")"
+cancel=$("$bench_search" "$real" '*.h' --cancel-after 0.05)
 echo "   $cancel"
 
 # The walk reaches the folder `stall`, whose listing never comes: the cancel must not wait
@@ -191,26 +298,19 @@ case $status in
 esac
 echo "   $blocked"
 
-echo "== plain C walk (getdents64 with the entry type, no stat; hidden pruned; warm)"
-for root in "$tree" "$tree1m" "$real"; do "$build/bench/plain_walk" "$root" >/dev/null; done
-plain_tree=$("$build/bench/plain_walk" "$tree" "$runs")
-plain_1m=$("$build/bench/plain_walk" "$tree1m" "$runs")
-plain_real=$("$build/bench/plain_walk" "$real" "$runs")
-echo "   tree:    $plain_tree"
-echo "   tree 1M: $plain_1m"
-echo "   $real:    $plain_real"
-
 echo
-echo "Machine: $(nproc) cores, $(uname -r), load $(cut -d' ' -f1-3 /proc/loadavg); $(bfs --version | head -1); medians of $runs runs."
+echo "Machine: $(nproc) cores, $(uname -r), load $(cut -d' ' -f1-3 /proc/loadavg); $(fdfind --version | head -1), $(bfs --version | head -1), $(find --version | head -1); medians of $runs runs; $busy_runs of $all_runs runs started while other processes kept the cores busy (waited ${quiet} s at most)."
 [[ -z $cold_note ]] || echo "$cold_note"
 echo
-echo "| Case | Caches | Entries | Trovan (s) | find (s) | bfs (s) | Trovan/bfs | Trovan/find | First entry (s) | Largest gap, ms (worst run) | Peak RSS, MB | Same files as find | Same files as bfs |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| Case | Caches | Entries | Trovan (s) | fd (s) | bfs (s) | find (s) | plain walk (s) | Trovan/fd | Trovan/bfs | Trovan/plain walk | Trovan/find | First entry (s) | Largest gap, ms (worst run) | Peak RSS, MB | Read threads | Same files as find | Same files as bfs | Same files as fd |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
+if ((${#depth_rows[@]} > 0)); then
+    echo
+    echo "| Reads under way at once ($real \"*.h\", cold) | Trovan (s) |"
+    echo "|---|---|"
+    printf '%s\n' "${depth_rows[@]}"
+fi
 echo
-for note in "${notes[@]}"; do echo "- $note"; done
-rate() { awk -v n="$(field entries <<<"$1")" -v s="$2" 'BEGIN { printf "%.0f", n / s }'; }
-echo "- Our search read $(rate "$plain_tree" "${medians["tree, *.log"]}") entries/s on the tree, $(rate "$plain_1m" "${medians["tree 1M, *7.txt"]}") on the 1M tree and $(rate "$plain_real" "${medians["$real, *.h"]}") on $real, warm (the plain walk's entry count over our median time)"
-echo "- Plain C walk: tree $(field seconds <<<"$plain_tree") s, tree 1M $(field seconds <<<"$plain_1m") s, $real $(field seconds <<<"$plain_real") s ($(field entries_per_second <<<"$plain_tree"), $(field entries_per_second <<<"$plain_1m"), $(field entries_per_second <<<"$plain_real") entries/s)"
-echo "- Cancel 0.3 s into $real \"*.h\": $cancel"
+echo "- Cancel 0.05 s into $real \"*.h\": $cancel"
 echo "- Cancel 0.5 s into a search whose walk waits on a listing that never comes: $blocked"
