@@ -4,6 +4,7 @@
 // a whole folder at a time, bounded run-ahead and the read-ahead threads.
 
 #include "core/FileNames.h"
+#include "core/ReadDepth.h"
 #include "core/Search.h"
 #include "support/SearchRun.h"
 #include "support/TestTree.h"
@@ -593,6 +594,33 @@ private slots:
         SearchOptions folders = options;
         folders.listFolders = true;
         QCOMPARE(run(folders).entries, run(folders, 0).entries);
+    }
+
+    // The reads under way: as many as cores while reads come from the cache, the deepest once
+    // most of the last reads waited, and back once few did; a couple of reads of the other kind
+    // do not move it, and the first read decides alone.
+    void theReadDepthFollowsWhetherReadsWait() {
+        ReadDepth depth(2);
+        QCOMPARE(depth.depth(), 2);
+        for (int read = 0; read < 20; ++read)
+            depth.add(false);
+        depth.add(true);
+        depth.add(true);
+        QCOMPARE(depth.depth(), 2);
+        for (int read = 0; read < 3; ++read)
+            depth.add(true);
+        QCOMPARE(depth.depth(), ReadDepth::MaxDepth);
+        for (int read = 0; read < 3; ++read)
+            depth.add(false);
+        QCOMPARE(depth.depth(), ReadDepth::MaxDepth);
+        for (int read = 0; read < 4; ++read)
+            depth.add(false);
+        QCOMPARE(depth.depth(), 2);
+
+        ReadDepth fromTheDisk(4);
+        fromTheDisk.add(true);
+        QCOMPARE(fromTheDisk.depth(), ReadDepth::MaxDepth);
+        QCOMPARE(ReadDepth(0).depth(), 1);
     }
 };
 
