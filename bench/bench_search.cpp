@@ -2,16 +2,16 @@
 // shown on the start folder, the pattern typed, "Inkludera undermappar" ticked and the search
 // button clicked; the search ends when the window shows its result state. Prints one line:
 //
-//   entries=N search_s=S first_entry_s=F full_list_s=L max_gap_ms=G peak_rss_mb=M cpu_s=C
-//   window_cpu_s=W list_updates=U paints=P read_threads=R
+//   entries=N search_s=S first_entry_s=F full_list_s=L max_gap_ms=G max_gap_end_s=E
+//   peak_rss_mb=M cpu_s=C window_cpu_s=W list_updates=U paints=P read_threads=R
 //
 // first_entry_s is when the first entry reached the list and full_list_s when the full-list
 // message came up ("-" when there was none); max_gap_ms is the largest time between two passes
-// of the event loop from the click to the end. cpu_s is the processor time all threads of the
-// process spent from the click to the end, window_cpu_s the part of it on the window's thread
-// (taking in the entries, painting); list_updates counts the times entries were added to the
-// list, paints the times the list's rows were painted; read_threads how many threads read
-// folders (the walk's own included), as the read depth chose them.
+// of the event loop from the click to the end, max_gap_end_s when it ended. cpu_s is the processor
+// time all threads of the process spent from the click to the end, window_cpu_s the part of it on
+// the window's thread (taking in the entries, painting); list_updates counts the times entries were
+// added to the list, paints the times the list's rows were painted; read_threads how many threads
+// read folders (the walk's own included), as the read depth chose them.
 //
 // With --cancel-after, "Avbryt" is clicked that many seconds after the search button, and the
 // line adds cancel_ms (from that click to the result state) and entries_after_cancel (entries
@@ -198,14 +198,17 @@ int main(int argc, char** argv) {
     const double endedAtClock = clockSeconds(CLOCK_MONOTONIC);
 
     std::printf("entries=%lld search_s=%s first_entry_s=%s full_list_s=%s max_gap_ms=%.2f "
-                "peak_rss_mb=%.1f cpu_s=%.4f window_cpu_s=%.4f list_updates=%d paints=%d "
+                "max_gap_end_s=%.4f peak_rss_mb=%.1f cpu_s=%.4f window_cpu_s=%.4f list_updates=%d "
+                "paints=%d "
                 "read_threads=%d",
                 qlonglong(window.control().entries().rowCount()),
                 qPrintable(secondsOrDash(endedAt - pressedAt)),
                 qPrintable(secondsOrDash(firstEntryAt < 0 ? -1 : firstEntryAt - pressedAt)),
                 qPrintable(secondsOrDash(fullListAt < 0 ? -1 : fullListAt - pressedAt)),
-                double(passes.largestGapNs()) / 1e6, peakRssMegabytes(), processCpu, windowCpu,
-                listUpdates, paints.count, window.control().search().lastReadThreads());
+                double(passes.largestGapNs()) / 1e6,
+                double(passes.largestGapEndedAt() - pressedAt) / 1e9, peakRssMegabytes(),
+                processCpu, windowCpu, listUpdates, paints.count,
+                window.control().search().lastReadThreads());
     if (arguments.clockMarks)
         std::printf(" clicked_at=%.6f ended_at=%.6f", clickedAt, endedAtClock);
     if (arguments.cancelAfter >= 0) {
