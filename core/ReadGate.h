@@ -9,6 +9,9 @@
 // - A folder being read is not read by a second thread until the first read returns: ten
 //   searches cancelled on one hung folder leave one thread there, not ten.
 //
+// A thread may pass with several folders of one volume that it reads one after the other: it
+// counts as one read on the volume, and holds each of its folders until it leaves.
+//
 // A thread waiting here gives up as soon as its caller no longer wants the answer (a cancelled
 // search, a stale listing): whoever calls a read off calls wake(). Reads on other volumes never
 // wait for a stuck one, so a search elsewhere runs at full speed.
@@ -20,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -39,6 +43,9 @@ public:
     // runs under the gate's lock: it must only read an atomic or two.
     bool enter(const Place& place, const std::function<bool()>& calledOff);
     void leave(const Place& place);
+    // The same for folders of one volume, read one after the other by one thread.
+    bool enter(std::span<const Place> places, const std::function<bool()>& calledOff);
+    void leave(std::span<const Place> places);
     // Lets the waiters look at their `calledOff` again.
     void wake();
 
@@ -61,16 +68,21 @@ private:
 class ReadPass {
 public:
     ReadPass(const ReadGate::Place& place, const std::function<bool()>& calledOff)
-        : m_place(place), m_entered(ReadGate::shared().enter(place, calledOff)) {}
+        : m_place(place), m_places(&m_place, 1),
+          m_entered(ReadGate::shared().enter(m_places, calledOff)) {}
+    // Folders of one volume, read one after the other; `places` outlives the pass.
+    ReadPass(std::span<const ReadGate::Place> places, const std::function<bool()>& calledOff)
+        : m_places(places), m_entered(ReadGate::shared().enter(places, calledOff)) {}
     ~ReadPass() {
         if (m_entered)
-            ReadGate::shared().leave(m_place);
+            ReadGate::shared().leave(m_places);
     }
     ReadPass(const ReadPass&) = delete;
     ReadPass& operator=(const ReadPass&) = delete;
     bool entered() const { return m_entered; }
 
 private:
-    ReadGate::Place m_place;
+    ReadGate::Place m_place; // a single place is kept here
+    std::span<const ReadGate::Place> m_places;
     bool m_entered;
 };

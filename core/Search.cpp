@@ -1,5 +1,6 @@
 #include "core/Search.h"
 
+#include "core/BriefLock.h"
 #include "core/EntryText.h"
 #include "core/FileNames.h"
 #include "core/FolderReader.h"
@@ -31,6 +32,8 @@ namespace {
 // How far the reads may run ahead of the walk, in folders (those under way included) and in
 // bytes of listings.
 constexpr size_t MaxFoldersReadAhead = 4096;
+// At most so many requests are taken and read together by one thread (see takeRequests).
+constexpr size_t MostReadsAtOnce = 8;
 constexpr size_t MaxBytesReadAhead = size_t(16) << 20;
 // The niceness of the readers beyond one a core (see readAheadLoop): measured, 5 left the
 // window's largest gap at 40 ms during a cold search of a million files, 10 at 25 ms.
@@ -101,8 +104,10 @@ private:
     bool m_watched;
 };
 
+// Read once: the C library reads a file of the system for it.
 int coreCount() {
-    return std::max(1, int(std::thread::hardware_concurrency()));
+    static const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+    return cores;
 }
 
 // Folders deep in a tree each hold a descriptor while their subfolders wait: allow as many as
@@ -117,6 +122,30 @@ void allowManyDescriptors() {
         }
     });
 }
+
+// Requests taken together by one thread and read one after the other, with what came of them:
+// one lock to take them, one pass through the read gate, one lock to hand them back. Each
+// thread keeps its own, so that its room is reused.
+struct Batch {
+    std::vector<RequestQueue::iterator> places; // in the queue, while they are read
+    std::vector<ReadRequest> requests;
+    std::vector<ReadGate::Place> gatePlaces;
+    std::vector<FolderRead> folders;
+    std::vector<RequestQueue> subfolderRequests; // each folder's
+    std::optional<bool> slept;
+
+    size_t size() const { return requests.size(); }
+    void clear() {
+        places.clear();
+        requests.clear();
+        gatePlaces.clear();
+        folders.clear();
+        subfolderRequests.clear();
+        slept.reset();
+    }
+};
+
+using FoldersById = std::unordered_map<uint64_t, FolderRead>;
 
 } // namespace
 
@@ -146,14 +175,16 @@ struct Search::Walk {
     uint64_t walkWaitsFor = 0;
     int idleReaders = 0;
     int readersStarted = 0;
-    // How many reads may be under way at once, the walk's own included.
+    // How many threads may read at once, the walk included.
     ReadDepth depth{coreCount()};
     // The requests in the walk's order, and how many of them wait to be taken.
     RequestQueue queue;
     size_t requestsWaiting = 0;
-    // Folders read ahead, not yet taken by the walk, and the reads under way.
-    std::unordered_map<uint64_t, FolderRead> readAhead;
+    // Folders read by the readers, not yet moved to the walk; the threads reading; the folders
+    // taken to be read or read and not yet walked, and the bytes of those read.
+    FoldersById readAhead;
     size_t readsUnderWay = 0;
+    size_t foldersAhead = 0;
     size_t bytesAhead = 0;
     // Handed out to the receiver, who is told once until it takes them, and again when the walk
     // stands still until it does.
@@ -163,34 +194,37 @@ struct Search::Walk {
     bool done = false;
     QString failure;
 
+    // The walk thread's own: folders it has taken over from the readers or read itself, and
+    // what it walked since it last counted out under the lock.
+    FoldersById walkAhead;
+    Batch walkBatch;
+    FoldersById walkRead;
+    size_t foldersWalked = 0;
+    size_t bytesWalked = 0;
+
     void run();
     void readAheadLoop(bool beyondTheCores);
-    FolderRead read(const ReadRequest& request, std::optional<bool>& slept) const;
+    FolderRead readFolder(const ReadRequest& request) const;
+    void readBatch(Batch& batch) const;
     RequestQueue requestsFor(FolderRead& folder, const ReadRequest& from) const;
     int readsAllowed() const;
     bool mayRead() const;
     const ReadRequest* nextRequest() const;
-    RequestQueue::iterator takeRequest(ReadRequest& request);
-    void readDone(RequestQueue::iterator place, std::optional<bool> slept, RequestQueue&& requests,
-                  bool takesNext);
+    void takeRequests(Batch& batch);
+    void batchDone(Batch& batch, FoldersById& into, bool takesNext);
     void startReaders(bool oneIsTaken);
-    void keepReadAhead(uint64_t id, FolderRead&& folder);
+    void countOutWalked();
     std::optional<FolderRead> take(uint64_t id);
-    FolderRead takeReadAhead(std::unordered_map<uint64_t, FolderRead>::iterator at);
+    FolderRead walked(FoldersById::iterator at);
     void handOut(const FolderRead& folder, const std::string& path);
     void postDelivery(std::unique_lock<std::mutex>&);
     bool isStopped() const { return stopped.load(std::memory_order_relaxed); }
 };
 
-// Runs on any thread and touches nothing shared: the request and the result are its own.
-FolderRead Search::Walk::read(const ReadRequest& request, std::optional<bool>& slept) const {
+// Runs on any thread and touches nothing shared, after the read gate let it pass: the request
+// and the result are its own.
+FolderRead Search::Walk::readFolder(const ReadRequest& request) const {
     FolderRead folder;
-    const ReadPass pass(request.place, [this] { return isStopped(); });
-    if (!pass.entered()) {
-        folder.error = ECANCELED;
-        return folder;
-    }
-    const ReadWatch watch;
     const int fd = request.parent ? openat(request.parent->fd, request.name.c_str(),
                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
                                   : open(request.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -201,11 +235,29 @@ FolderRead Search::Walk::read(const ReadRequest& request, std::optional<bool>& s
     Descriptor descriptor(fd);
     // A read error part way leaves what was read: each name in it is there.
     FolderReader::read(fd, &pattern, folder.listing);
-    slept = watch.slept();
     // Its subfolders are opened relative to it: it stays open while their requests wait.
     if (options.includeSubfolders && !folder.listing.subfolders.empty())
         folder.descriptor = std::make_shared<const Descriptor>(descriptor.release());
     return folder;
+}
+
+// Outside the lock: reads the batch's folders and makes the requests for their subfolders.
+void Search::Walk::readBatch(Batch& batch) const {
+    batch.folders.resize(batch.size());
+    batch.subfolderRequests.resize(batch.size());
+    const ReadPass pass(batch.gatePlaces, [this] { return isStopped(); });
+    const ReadWatch watch;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        if (!pass.entered()) {
+            batch.folders[i].error = ECANCELED;
+            continue;
+        }
+        batch.folders[i] = readFolder(batch.requests[i]);
+        batch.subfolderRequests[i] = requestsFor(batch.folders[i], batch.requests[i]);
+        batch.requests[i].parent.reset();
+    }
+    if (pass.entered())
+        batch.slept = watch.slept();
 }
 
 // The requests for the subfolders of `folder` that the walk will enter, in the walk's order (the
@@ -240,16 +292,16 @@ RequestQueue Search::Walk::requestsFor(FolderRead& folder, const ReadRequest& fr
     return requests;
 }
 
-// Under the lock: the reads that may be under way at once, the walk's included.
+// Under the lock: the threads that may read at once, the walk included.
 int Search::Walk::readsAllowed() const {
     return fixedReaders >= 0 ? fixedReaders + 1 : depth.depth();
 }
 
-// Under the lock: whether a thread may take a request to read now, within the read depth and the
+// Under the lock: whether a thread may take requests to read now, within the read depth and the
 // read-ahead bounds.
 bool Search::Walk::mayRead() const {
     return !isStopped() && requestsWaiting > 0 && readsUnderWay < size_t(readsAllowed()) &&
-           readAhead.size() + readsUnderWay < MaxFoldersReadAhead && bytesAhead < MaxBytesReadAhead;
+           foldersAhead < MaxFoldersReadAhead && bytesAhead < MaxBytesReadAhead;
 }
 
 // Under the lock: the request the walk wants first of those waiting, if any. Those before it
@@ -261,32 +313,52 @@ const ReadRequest* Search::Walk::nextRequest() const {
     return nullptr;
 }
 
-// Under the lock: takes the request the walk wants first into `request`; returns its place.
-RequestQueue::iterator Search::Walk::takeRequest(ReadRequest& request) {
-    auto place = queue.begin();
-    while (place->taken)
-        ++place;
-    place->taken = true;
-    request = std::move(place->request);
-    --requestsWaiting;
+// Under the lock: into `batch`, the requests the walk wants first, all on one volume: while
+// reads come from the cache several, so that a lock and a gate pass serve them all, no more
+// than leaves work for each thread that may read; while they wait on the disk one, so that
+// each read goes to the disk as soon as it can.
+void Search::Walk::takeRequests(Batch& batch) {
+    batch.clear();
+    const size_t threads = size_t(readsAllowed());
+    const size_t most = threads > size_t(coreCount())
+                            ? 1
+                            : std::clamp(requestsWaiting / threads, size_t(1), MostReadsAtOnce);
+    for (auto place = queue.begin(); place != queue.end() && batch.size() < most; ++place) {
+        if (place->taken)
+            continue;
+        if (batch.size() > 0 && place->request.place.volume != batch.gatePlaces.front().volume)
+            break;
+        place->taken = true;
+        batch.places.push_back(place);
+        batch.gatePlaces.push_back(place->request.place);
+        batch.requests.push_back(std::move(place->request));
+    }
+    requestsWaiting -= batch.size();
+    foldersAhead += batch.size();
     ++readsUnderWay;
-    return place;
 }
 
-// Under the lock, after the read of the request at `place`: whether it slept goes into the depth,
-// the requests for its subfolders take its place in the queue, the last subfolder first; idle
-// readers are woken for those that the thread that read it does not take next itself, and
-// more readers start when the depth has grown past them.
-void Search::Walk::readDone(RequestQueue::iterator place, std::optional<bool> slept,
-                            RequestQueue&& requests, bool takesNext) {
+// Under the lock, after a batch was read: whether its thread slept goes into the depth; the
+// requests for each folder's subfolders take the folder's place in the queue, the last
+// subfolder first; the folders go `into` the room made for them outside the lock. Idle readers
+// are woken for the new requests that the thread that read the batch does not take next
+// itself, and more readers start when the depth has grown past them.
+void Search::Walk::batchDone(Batch& batch, FoldersById& into, bool takesNext) {
     --readsUnderWay;
-    if (slept)
-        depth.add(*slept);
-    const size_t added = requests.size();
+    if (batch.slept)
+        depth.add(*batch.slept);
+    size_t added = 0;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        added += batch.subfolderRequests[i].size();
+        queue.splice(batch.places[i], batch.subfolderRequests[i]);
+        queue.erase(batch.places[i]);
+        bytesAhead += batch.folders[i].bytes;
+        const uint64_t id = batch.requests[i].id;
+        into[id] = std::move(batch.folders[i]);
+        if (walkWaitsFor == id)
+            walkWakes.notify_one();
+    }
     requestsWaiting += added;
-    queue.splice(place, requests);
-    if (place != queue.end())
-        queue.erase(place);
     const size_t forOthers = added - (takesNext && added > 0 ? 1 : 0);
     for (size_t wakes = std::min(forOthers, size_t(idleReaders)); wakes > 0; --wakes)
         readersWake.notify_one();
@@ -309,16 +381,8 @@ void Search::Walk::startReaders(bool oneIsTaken) {
     }
 }
 
-// Under the lock: a folder read ahead, for the walk to take.
-void Search::Walk::keepReadAhead(uint64_t id, FolderRead&& folder) {
-    bytesAhead += folder.bytes;
-    readAhead.emplace(id, std::move(folder));
-    if (walkWaitsFor == id)
-        walkWakes.notify_one();
-}
-
-// A reader counts as idle from its start (startReaders) until it takes a request, and again
-// from the end of each read, so that no second thread starts for work a first one will take.
+// A reader counts as idle from its start (startReaders) until it takes requests, and again
+// from the end of each batch, so that no second thread starts for work a first one will take.
 void Search::Walk::readAheadLoop(bool beyondTheCores) {
     pthread_setname_np(pthread_self(), "trovan-read");
     // The readers beyond one a core serve reads that wait on the disk. Dozens of them take turns
@@ -326,51 +390,69 @@ void Search::Walk::readAheadLoop(bool beyondTheCores) {
     // behind them all for its turn.
     if (beyondTheCores)
         setpriority(PRIO_PROCESS, id_t(gettid()), ReadersBeyondTheCoresNice); // this thread only
+    Batch batch;
+    FoldersById read;
     std::unique_lock lock(mutex);
     for (;;) {
         readersWake.wait(lock, [&] { return isStopped() || mayRead(); });
         --idleReaders;
         if (isStopped())
             return;
-        ReadRequest request;
-        const RequestQueue::iterator place = takeRequest(request);
+        takeRequests(batch);
         lock.unlock();
-        std::optional<bool> slept;
-        FolderRead folder = read(request, slept);
-        RequestQueue requests = requestsFor(folder, request);
-        request.parent.reset();
-        lock.lock();
+        readBatch(batch);
+        // Their room is made here, outside the lock: handed over, they only move.
+        for (size_t i = 0; i < batch.size(); ++i)
+            read.emplace(batch.requests[i].id, FolderRead());
+        BriefLock::take(lock);
         if (isStopped()) {
             lock.unlock();
             return; // what was read goes with this scope, outside the lock
         }
-        keepReadAhead(request.id, std::move(folder));
-        readDone(place, slept, std::move(requests), true);
+        batchDone(batch, read, true);
+        readAhead.merge(read);
         ++idleReaders;
     }
 }
 
-FolderRead Search::Walk::takeReadAhead(std::unordered_map<uint64_t, FolderRead>::iterator at) {
+// The walk thread's: a folder it walks now, counted out under the lock later.
+FolderRead Search::Walk::walked(FoldersById::iterator at) {
     FolderRead folder = std::move(at->second);
-    readAhead.erase(at);
-    bytesAhead -= folder.bytes;
-    if (idleReaders > 0 && mayRead())
-        readersWake.notify_one();
+    walkAhead.erase(at);
+    ++foldersWalked;
+    bytesWalked += folder.bytes;
     return folder;
 }
 
-// The walk's folder `id`: taken from the readers if one has it, else read here. While a reader
-// reads it, the walk reads the next folders wanted, within the read depth, rather than wait.
-// Empty once the search is stopped.
+// Under the lock: the folders walked since the last time leave the read-ahead bounds; a reader
+// waiting for room is woken.
+void Search::Walk::countOutWalked() {
+    foldersAhead -= foldersWalked;
+    bytesAhead -= bytesWalked;
+    foldersWalked = bytesWalked = 0;
+    if (idleReaders > 0 && mayRead())
+        readersWake.notify_one();
+}
+
+// The walk's folder `id`: one the walk holds already, or one the readers have (the walk takes
+// all they have at once), or one it reads here. While a reader reads it, the walk reads the
+// next folders wanted, within the read depth, rather than wait. Empty once the search is
+// stopped.
 std::optional<FolderRead> Search::Walk::take(uint64_t id) {
-    std::unique_lock lock(mutex);
+    if (const auto at = walkAhead.find(id); at != walkAhead.end())
+        return walked(at);
+    std::unique_lock lock = BriefLock::on(mutex);
+    countOutWalked();
     for (;;) {
         if (isStopped())
             return std::nullopt;
-        if (const auto at = readAhead.find(id); at != readAhead.end())
-            return takeReadAhead(at);
+        if (!readAhead.empty()) {
+            walkAhead.merge(readAhead);
+            if (const auto at = walkAhead.find(id); at != walkAhead.end())
+                return walked(at);
+        }
         // Every folder the walk wants before this one is taken, so this one, while it waits
-        // to be read, is on top.
+        // to be read, is the first waiting.
         const ReadRequest* next = nextRequest();
         const bool itsOwn = next && next->id == id;
         if (!itsOwn && !mayRead()) {
@@ -379,22 +461,21 @@ std::optional<FolderRead> Search::Walk::take(uint64_t id) {
             walkWaitsFor = 0;
             continue;
         }
-        ReadRequest request;
-        const RequestQueue::iterator place = takeRequest(request);
+        takeRequests(walkBatch);
         lock.unlock();
-        std::optional<bool> slept;
-        FolderRead folder = read(request, slept);
-        RequestQueue requests = requestsFor(folder, request);
-        request.parent.reset();
-        lock.lock();
+        readBatch(walkBatch);
+        // Room for what was read, made outside the lock.
+        for (size_t i = 0; i < walkBatch.size(); ++i)
+            walkRead.emplace(walkBatch.requests[i].id, FolderRead());
+        BriefLock::take(lock);
         if (isStopped()) {
             lock.unlock();
             return std::nullopt;
         }
-        readDone(place, slept, std::move(requests), itsOwn);
-        if (itsOwn)
-            return folder;
-        keepReadAhead(request.id, std::move(folder));
+        batchDone(walkBatch, walkRead, false);
+        walkAhead.merge(walkRead);
+        if (const auto at = walkAhead.find(id); at != walkAhead.end())
+            return walked(at);
     }
 }
 
@@ -444,25 +525,28 @@ void Search::Walk::run() {
                             path,
                             {mounts.volumeOf(path), PathHash::of(path)},
                             path == "/"};
-    FolderRead first;
-    std::optional<bool> slept;
-    if (path.find('\0') != std::string::npos)
-        first.error = ENOENT; // the system would read it as the shorter path before the NUL
-    else
-        first = read(start, slept);
-    if (isStopped())
-        return;
-    if (first.error != 0) {
+    if (path.find('\0') != std::string::npos) {
+        // The system would read it as the shorter path before the NUL.
         std::unique_lock lock(mutex);
-        failure = SystemError::fromErrno(first.error, options.startFolder).description;
+        failure = SystemError::fromErrno(ENOENT, options.startFolder).description;
         postDelivery(lock);
         return;
     }
-    RequestQueue requests = requestsFor(first, start);
     {
         const std::lock_guard lock(mutex);
-        ++readsUnderWay; // counted out by readDone
-        readDone(queue.end(), slept, std::move(requests), false);
+        readAhead.reserve(MaxFoldersReadAhead);
+        queue.push_back({start, false});
+        requestsWaiting = 1;
+    }
+    walkAhead.reserve(MaxFoldersReadAhead);
+    std::optional<FolderRead> first = take(start.id);
+    if (!first)
+        return;
+    if (first->error != 0) {
+        std::unique_lock lock(mutex);
+        failure = SystemError::fromErrno(first->error, options.startFolder).description;
+        postDelivery(lock);
+        return;
     }
 
     // The walk's own state: the folders it stands in, each with the length of its path.
@@ -472,7 +556,7 @@ void Search::Walk::run() {
         size_t next; // subfolders still to walk, counted down
     };
     std::vector<Step> steps;
-    steps.push_back({std::move(first), path.size(), 0});
+    steps.push_back({std::move(*first), path.size(), 0});
     steps.back().next = steps.back().folder.listing.subfolders.size();
     while (!steps.empty()) {
         if (isStopped())

@@ -6,16 +6,18 @@
 // the folder's own entries after all of that.
 //
 // Who owns what. The walk thread owns the walk: its stack of folders, the path it stands in,
-// the entries it builds. Reader threads read folders ahead of it, in the order it will want
-// them; a reader takes a request (a parent folder's descriptor and a name) and hands back a
-// self-contained listing, and never sees the walk's state. The walk reads too: the folder it
-// wants when no reader has taken it, and, while a reader reads that one, the next ones wanted,
-// so that it waits for a reader only when there is nothing left to read. Between them lie the
-// queue of requests (in the walk's order: a request being read keeps its place, which the
+// the entries it builds, the listings it has taken over. Reader threads read folders ahead of
+// it, in the order it will want them; a reader takes requests (a parent folder's descriptor and
+// a name; a few at once while reads come from the cache, so that one lock and one pass through
+// the read gate serve them all) and hands back self-contained listings, and never sees the
+// walk's state. The walk reads too: the folder it wants when no reader has taken it, and, while
+// a reader reads that one, the next ones wanted, so that it waits for a reader only when there
+// is nothing left to read; it takes all the listings the readers hold at once. Between them lie
+// the queue of requests (in the walk's order: a request being read keeps its place, which the
 // requests for its subfolders take), the listings read ahead and the entries waiting for the
 // receiver, all under one lock. Every one of them is bounded: the entries waiting (then the walk
 // waits for the receiver), the folders and bytes read ahead (then the readers wait for the
-// walk), the reads under way (the read depth: as many as there are cores while reads come from
+// walk), the threads reading (the read depth: as many as there are cores while reads come from
 // the cache, deeper while they wait on the disk; see ReadDepth) and the reads on one volume
 // (the read gate).
 //
