@@ -4,6 +4,8 @@
 
 #include "app/ApplicationSetup.h"
 #include "core/FolderRows.h"
+#include "core/RunControl.h"
+#include "core/Search.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
@@ -63,24 +65,35 @@ private slots:
     }
 
     // Esc right after Alt+S, or right after Enter, cancels the search it asked for: the result
-    // state with nothing in it, and no search starting later.
+    // state at once, and no search starting later.
     void escRightAfterTheSearchWasAskedForCancelsIt() {
         TestTree tree;
         makeTree(tree);
+        for (int i = 0; i < 200; ++i)
+            tree.file(QStringLiteral("S/beta/many/m%1/x.txt").arg(i));
         TestWindow w(tree.path("S"), tree.folder("files"));
+        // The walk hands out a folder at a time, so that it cannot be over by the time the
+        // event loop has delivered the two keys.
+        w.window.search().setEntriesWaitingLimit(1);
         QVERIFY(showsFolder(w, tree.path("S")));
         w.setOption("includeSubfolders", true);
         for (const bool byEnter : {false, true}) {
             if (byEnter) {
                 click(&w.window, "patternBox");
                 key(&w.window, Qt::Key_Return);
+                key(&w.window, Qt::Key_Escape);
             } else {
-                key(&w.window, Qt::Key_S, Qt::AltModifier);
+                // Both keys through the window system, one right after the other, as typed.
+                QTest::keyClick(w.window.windowHandle(), Qt::Key_S, Qt::AltModifier);
+                QTest::keyClick(w.window.windowHandle(), Qt::Key_Escape);
+                QApplication::processEvents();
             }
-            key(&w.window, Qt::Key_Escape);
             QVERIFY2(w.showsResults(), byEnter ? "Enter, Esc" : "Alt+S, Esc");
-            QVERIFY(!waitFor([&] { return w.searching() || !w.entries().isEmpty(); }, 300));
-            QCOMPARE(w.count(), QStringLiteral("0"));
+            // What came before the cancel stays; nothing comes after it, and no search starts.
+            const qsizetype kept = w.entries().size();
+            QVERIFY2(kept < 50, qPrintable(QString::number(kept)));
+            QVERIFY(!waitFor([&] { return w.searching() || w.entries().size() != kept; }, 300));
+            QCOMPARE(w.count(), RunControl::countText(kept));
             key(&w.window, Qt::Key_N, Qt::AltModifier);
             QVERIFY(waitFor([&] { return w.window.state() == MainWindow::State::Options; }));
         }
