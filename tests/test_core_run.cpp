@@ -43,6 +43,16 @@ SearchOptions everything(bool subfolders = true) {
     return options;
 }
 
+// A run control started on `start`, its files kept in the tree's folder "files".
+struct Started {
+    RunControl control;
+    Heard heard{control};
+    Started(const TestTree& tree, const QString& start) {
+        control.setFilesFolder(tree.folder("files"));
+        control.start(start);
+    }
+};
+
 bool shows(const ChosenFolder& chosen, const QString& folder) {
     return QTest::qWaitFor([&] { return chosen.rows()->folder() == folder && !chosen.isPending(); },
                            10000);
@@ -140,10 +150,9 @@ private slots:
         TestTree tree;
         tree.file("S/a.txt");
         tree.file("S/inre/b.txt");
-        RunControl control;
-        control.setFilesFolder(tree.folder("files"));
-        Heard heard(control);
-        control.start(tree.path("S"));
+        Started run(tree, tree.path("S"));
+        RunControl& control = run.control;
+        const Heard& heard = run.heard;
         QVERIFY(shows(control.chosenFolder(), tree.path("S")));
 
         control.escapePressed(); // nothing in the option state
@@ -183,16 +192,14 @@ private slots:
         for (int i = 0; i < 30; ++i)
             for (int j = 0; j < 10; ++j)
                 tree.file(QStringLiteral("S/d%1/f%2.txt").arg(i).arg(j));
-        RunControl control;
-        control.setFilesFolder(tree.folder("files"));
+        Started run(tree, tree.path("S"));
+        RunControl& control = run.control;
         control.entries().setCapacity(155);
         control.search().setEntriesWaitingLimit(20);
-        Heard heard(control);
-        control.start(tree.path("S"));
         QVERIFY(shows(control.chosenFolder(), tree.path("S")));
         control.searchPressed(everything());
         QVERIFY(QTest::qWaitFor([&] { return control.state() == State::Results; }, 10000));
-        QCOMPARE(heard.informations, QStringList{RunControl::FullListMessage});
+        QCOMPARE(run.heard.informations, QStringList{RunControl::FullListMessage});
         QCOMPARE(control.entries().rowCount(), 155);
         QCOMPARE(control.found(), 155);
         QVERIFY(!control.search().isRunning());
@@ -204,10 +211,9 @@ private slots:
         TestTree tree;
         tree.file("S/a.txt");
         tree.folder("gone");
-        RunControl control;
-        control.setFilesFolder(tree.folder("files"));
-        Heard heard(control);
-        control.start(tree.path("S"));
+        Started run(tree, tree.path("S"));
+        RunControl& control = run.control;
+        const Heard& heard = run.heard;
         QVERIFY(shows(control.chosenFolder(), tree.path("S")));
         control.searchPressed(everything());
         QVERIFY(QTest::qWaitFor([&] { return control.state() == State::Results; }, 10000));
