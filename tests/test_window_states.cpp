@@ -100,12 +100,17 @@ private slots:
     }
 
     // Typing the start of a name moves the highlight to that folder; leaving the list opens it.
+    // A name with a line break shows on one line, the break made visible.
     void typingTheStartOfANameFindsTheFolder() {
         TestTree tree;
         makeTree(tree);
         tree.folder("S/gammal");
+        tree.folder("S/rad\nbrytning");
         TestWindow w(tree.path("S"), tree.folder("files"));
         QVERIFY(showsFolder(w, tree.path("S")));
+        const QString oneLine = QStringLiteral("rad\u240Abrytning");
+        QVERIFY(w.listedFolders().last().endsWith(u' ' + oneLine));
+        QVERIFY(!w.listedFolders().join(QString()).contains(u'\n'));
         clickAt(&w.window, w.spotOfFolder("alfa"));
         type(&w.window, "gam");
         QCOMPARE(w.folderView()->highlightedFolder(), tree.path("S/gamma"));
