@@ -1,8 +1,9 @@
 #include "core/ReadGate.h"
 
+// Never destroyed: a thread held in the kernel may leave the gate after the program's end.
 ReadGate& ReadGate::shared() {
-    static ReadGate gate;
-    return gate;
+    static ReadGate* const gate = new ReadGate;
+    return *gate;
 }
 
 bool ReadGate::enter(const Place& place, const std::function<bool()>& calledOff) {

@@ -15,7 +15,8 @@
 namespace {
 
 bool isPseudoFileSystem(const QString& type) {
-    static const QSet<QString> pseudo = {
+    // Never destroyed: a reading thread may still look at it while the program ends.
+    static const QSet<QString>& pseudo = *new QSet<QString>{
         QStringLiteral("proc"),
         QStringLiteral("sysfs"),
         QStringLiteral("devtmpfs"),
