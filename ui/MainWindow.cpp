@@ -6,6 +6,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/CommandButton.h"
 #include "ui/DriveBox.h"
+#include "ui/FileManager.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
 #include "ui/Fonts.h"
@@ -57,7 +58,10 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) 
 
 MainWindow::MainWindow(QWidget* parent)
     : QDialog(parent), m_control(new RunControl(this)),
-      m_systemOpener(std::make_unique<XdgOpener>()), m_opener(m_systemOpener.get()) {
+      m_systemOpener(std::make_unique<XdgOpener>()), m_opener(m_systemOpener.get()),
+      m_systemFileManager(std::make_unique<DesktopFileManager>(
+          [this](const QString& folder) { m_opener->open(folder); })),
+      m_fileManager(m_systemFileManager.get()) {
     createLayout();
     connectSignals();
 }
@@ -168,6 +172,11 @@ void MainWindow::connectSignals() {
     connect(m_saveListButton, &QPushButton::clicked, &control, &RunControl::saveList);
     connect(m_openFileButton, &QPushButton::clicked, this,
             [this] { m_control->openEntry(m_resultList->currentRow()); });
+    connect(m_resultList, &ResultList::openAsked, &control, &RunControl::openEntries);
+    connect(m_resultList, &ResultList::showInFolderAsked, this, [this](const QList<int>& rows) {
+        if (const QStringList paths = m_control->pathsAt(rows); !paths.isEmpty())
+            m_fileManager->showItems(paths);
+    });
     connect(m_folderView, &FolderView::chosen, &chosen, &ChosenFolder::choose);
     connect(m_driveBox, &DriveBox::chosen, &chosen, &ChosenFolder::choose);
 
