@@ -12,6 +12,7 @@
 #include "ui/Fonts.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionBox.h"
 #include "ui/PatternBox.h"
 #include "ui/ResultList.h"
 #include "ui/Twips.h"
@@ -34,7 +35,7 @@ template <typename Control> Control* placed(QWidget* parent, const Place& place)
 }
 
 QCheckBox* checkBox(QWidget* parent, const Place& place, const QString& text, bool checked) {
-    auto* box = placed<QCheckBox>(parent, place);
+    auto* box = placed<OptionBox>(parent, place);
     box->setText(text);
     box->setChecked(checked);
     return box;
@@ -103,9 +104,11 @@ void MainWindow::createLayout() {
 
     m_searchButton = button(this, searchButton, SearchText);
     m_searchButton->setDefault(true);
-    setColour(m_searchButton, QPalette::Button, MainButtonColour);
     m_exitButton = button(this, exitButton, ExitText);
-    setColour(m_exitButton, QPalette::Button, MainButtonColour);
+    for (QPushButton* grey : {m_searchButton, m_exitButton}) {
+        setColour(grey, QPalette::Button, MainButtonColour);
+        setColour(grey, QPalette::ButtonText, MainButtonTextColour);
+    }
     m_aboutButton = button(this, aboutButton, AboutText);
     m_separatorBar = placed<QLabel>(this, separatorBar);
     m_separatorBar->setAutoFillBackground(true);
@@ -155,6 +158,18 @@ void MainWindow::createLayout() {
         {m_aboutButton, "aboutButton"}};
     for (const auto& [control, name] : names)
         control->setObjectName(QLatin1String(name));
+
+    const QList<std::pair<QWidget*, QString>> spokenNames = {
+        {m_optionPanel, OptionPanelName},
+        {m_resultPanel, ResultPanelName},
+        {m_patternBox, PatternBoxName},
+        {m_driveBox, DriveBoxName},
+        {m_folderView, FolderViewName},
+        {m_resultList, ResultListName},
+        {m_countLabel, countName(m_countLabel->text())}};
+    for (const auto& [control, name] : spokenNames)
+        control->setAccessibleName(name);
+    m_heading->setBuddy(m_driveBox);
 }
 
 void MainWindow::connectSignals() {
@@ -185,7 +200,10 @@ void MainWindow::connectSignals() {
     connect(&chosen, &ChosenFolder::failed, this,
             [this] { m_driveBox->showFolder(m_control->chosenFolder().rows()->folder()); });
     connect(&control, &RunControl::stateChanged, this, &MainWindow::showState);
-    connect(&control, &RunControl::countChanged, m_countLabel, &QLabel::setText);
+    connect(&control, &RunControl::countChanged, this, [this](const QString& count) {
+        m_countLabel->setText(count);
+        m_countLabel->setAccessibleName(countName(count));
+    });
     connect(&control, &RunControl::searchEnded, this, &MainWindow::searchEnded);
     connect(&control, &RunControl::leaveAsked, this, [this] {
         if (MessageBox::ask(this, QStringLiteral("Avsluta programmet?"),
