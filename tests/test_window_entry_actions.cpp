@@ -125,6 +125,15 @@ Menu chooseFromMenu(Window& w, const QString& item, int row, int key = Qt::Key_M
     else
         UserInput::key(&w.window, key, key == Qt::Key_F10 ? Qt::ShiftModifier : Qt::NoModifier);
     waitFor([&] { return !seen.items.isEmpty(); });
+    // The next key goes to the list again, once the menu is gone and the window has the
+    // keyboard: a window manager gives it back, which the offscreen platform does not always.
+    waitFor([] { return !QApplication::activePopupWidget(); });
+    if (!waitFor([&] { return w.window.isActiveWindow(); }, 300))
+        w.window.activateWindow();
+    if (!waitFor([&] {
+            return w.window.isActiveWindow() && QApplication::focusWidget() == w.resultList();
+        }))
+        QTest::qFail("the focus did not come back to the list after its menu", __FILE__, __LINE__);
     return seen;
 }
 
@@ -149,8 +158,11 @@ private slots:
         const int latinRow = int(found.indexOf(tree.path("S/" + latin)));
         const int breakRow = int(found.indexOf(tree.path("S/rad\nbrytning.txt")));
         QVERIFY(latinRow >= 0 && breakRow >= 0);
-        const int other =
-            latinRow == 0 || breakRow == 0 ? (latinRow == 1 || breakRow == 1 ? 2 : 1) : 0;
+        QList<int> plain; // the rows of the plain names
+        for (int row = 0; row < found.size(); ++row)
+            if (row != latinRow && row != breakRow)
+                plain.append(row);
+        const int other = plain[0];
 
         // Two marked; the menu opened by a right click on a third, unmarked entry works on the
         // two and leaves the marks as they were.
@@ -226,19 +238,19 @@ private slots:
         key(&w.window, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(clipboard().uris, uriListOf(found));
 
-        // A file gone since the search is reported as the button reports it; the others open.
+        // A file gone since the search is reported as the button reports it; the other opens.
         w.opener.opened.clear();
-        QVERIFY(QFile::remove(found[1]));
-        w.clickRow(0);
-        w.clickRow(1, Qt::ShiftModifier);
+        QVERIFY(QFile::remove(found[plain[1]]));
+        w.clickRow(plain[0]);
+        w.clickRow(plain[1], Qt::ControlModifier);
         Message missing;
         answerNextMessage(&missing);
         chooseFromMenu(w, Open, -1, Qt::Key_F10);
         QVERIFY(waitFor([&] { return !missing.text.isEmpty(); }));
-        QVERIFY2(missing.text.startsWith(QStringLiteral("Ett fel uppstod!\n53 - ")),
-                 qPrintable(missing.text));
+        QCOMPARE(missing.text,
+                 QStringLiteral("Ett fel uppstod!\n53 - Filen hittades inte: ") + found[plain[1]]);
         QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
-        QCOMPARE(w.opener.opened, QStringList{found[0]});
+        QCOMPARE(w.opener.opened, QStringList{found[plain[0]]});
         // By its bytes: the temporary folder's own removal cannot name it.
         unlink(FileNames::encode(found[latinRow]).constData());
     }
