@@ -26,7 +26,7 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1
 race_tests=(test_core_search test_core_lister test_core_run test_core_files test_core_text
     test_window_keyboard test_window_mouse test_window_results test_window_states
-    test_window_corners test_about)
+    test_window_corners test_window_entry_actions test_about)
 cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVAN_TSAN=ON
 cmake --build "$top/build-tsan" --target "${race_tests[@]}"
 ctest --test-dir "$top/build-tsan" --output-on-failure -j "$jobs" \
