@@ -2,6 +2,8 @@
 
 #include "core/LineBreaks.h"
 
+#include <algorithm>
+
 namespace {
 
 // Past this many changed rows, one reset is cheaper for the view than a move per row.
@@ -118,6 +120,10 @@ void FolderRows::update(const SubfolderListing& listing, const ListingChange& ch
         m_listing.isLink.insert(index, listing.isLink.value(index));
         endInsertRows();
     }
-    if (m_listing.names != listing.names || m_listing.isLink != listing.isLink)
+    // The links element by element: Qt's own comparison of two empty lists of bools hands
+    // memcmp a null pointer when one of them never held anything.
+    const bool sameLinks = std::equal(m_listing.isLink.cbegin(), m_listing.isLink.cend(),
+                                      listing.isLink.cbegin(), listing.isLink.cend());
+    if (m_listing.names != listing.names || !sameLinks)
         show(listing); // the change did not fit what is shown: show the listing whole
 }

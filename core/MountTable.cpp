@@ -2,7 +2,9 @@
 
 #include "core/PathHash.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -86,9 +88,11 @@ bool MountTable::isVirtualAt(std::string_view path) const {
 }
 
 bool MountTable::isVirtualType(std::string_view type) {
-    static const std::unordered_set<std::string_view> kernelFileSystems = {
+    // An array, not a set: it has no destructor to run at exit while a listing thread reads it.
+    static constexpr std::string_view kernelFileSystems[] = {
         "proc",    "sysfs",       "devtmpfs", "devpts",     "cgroup", "cgroup2",   "securityfs",
         "debugfs", "tracefs",     "bpf",      "pstore",     "mqueue", "hugetlbfs", "configfs",
         "fusectl", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",   "selinuxfs", "nfsd"};
-    return kernelFileSystems.count(type) > 0;
+    return std::find(std::begin(kernelFileSystems), std::end(kernelFileSystems), type) !=
+           std::end(kernelFileSystems);
 }

@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
+// Never destroyed: a thread held in the kernel may leave the gate after the program's end.
 ReadGate& ReadGate::shared() {
-    static ReadGate gate;
-    return gate;
+    static ReadGate* const gate = new ReadGate;
+    return *gate;
 }
 
 namespace {

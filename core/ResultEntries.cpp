@@ -2,6 +2,7 @@
 
 #include "core/LineBreaks.h"
 
+#include <QMimeData>
 #include <algorithm>
 
 int ResultEntries::rowCount(const QModelIndex& parent) const {
@@ -16,6 +17,33 @@ QVariant ResultEntries::data(const QModelIndex& index, int role) const {
     if (role == EntryRole)
         return m_entries.at(index.row());
     return {};
+}
+
+Qt::ItemFlags ResultEntries::flags(const QModelIndex& index) const {
+    const Qt::ItemFlags flags = QAbstractListModel::flags(index);
+    return index.isValid() ? flags | Qt::ItemIsDragEnabled : flags;
+}
+
+QStringList ResultEntries::mimeTypes() const {
+    return {QStringLiteral("text/plain"), QStringLiteral("text/uri-list")};
+}
+
+QMimeData* ResultEntries::mimeData(const QModelIndexList& indexes) const {
+    QList<int> rows;
+    for (const QModelIndex& index : indexes)
+        rows.append(index.row());
+    const QStringList entries = entriesAt(rows);
+    return entries.isEmpty() ? nullptr : EntryPaths::mimeData(entries, m_kind);
+}
+
+QStringList ResultEntries::entriesAt(QList<int> rows) const {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QStringList entries;
+    for (const int row : rows)
+        if (row >= 0 && row < m_entries.size())
+            entries.append(m_entries.at(row));
+    return entries;
 }
 
 qsizetype ResultEntries::append(const QStringList& entries) {

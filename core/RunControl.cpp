@@ -13,6 +13,7 @@
 #include "core/SystemError.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 #include <optional>
 #include <sys/stat.h>
@@ -40,6 +41,15 @@ int whyNotAFile(const QByteArray& name) {
     if (stat(name.constData(), &info) != 0)
         return errno;
     return S_ISDIR(info.st_mode) ? EISDIR : 0;
+}
+
+int whyNotAFolder(const QByteArray& name) {
+    if (name.contains('\0'))
+        return ENOENT;
+    struct stat info {};
+    if (stat(name.constData(), &info) != 0)
+        return errno;
+    return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
 }
 
 } // namespace
@@ -129,6 +139,7 @@ void RunControl::startSearch(SearchOptions options) {
     m_sinceListUpdate.invalidate();
     // Only full paths of files name something to open.
     m_canOpenEntries = !options.listFolders && options.fullPaths;
+    m_entries->setKind(EntryPaths::kindOf(options));
     setState(State::Searching);
     m_search->start(options);
 }
@@ -237,21 +248,53 @@ void RunControl::saveList() {
 void RunControl::openEntry(int row) {
     if (row < 0 || row >= m_entries->rowCount())
         return;
-    const QString entry = m_entries->entryAt(row);
+    open({m_entries->entryAt(row)}, false);
+}
+
+void RunControl::openEntries(const QList<int>& rows) {
+    open(pathsAt(rows), entryKind() == EntryPaths::Kind::Folder);
+}
+
+EntryPaths::Kind RunControl::entryKind() const {
+    return m_entries->kind();
+}
+
+QStringList RunControl::pathsAt(const QList<int>& rows) const {
+    if (entryKind() == EntryPaths::Kind::Text)
+        return {};
+    return m_entries->entriesAt(rows).mid(0, MostHandedOutAtOnce);
+}
+
+// Each entry is looked at in turn on one thread, and each one found goes to the opener, in list
+// order; each that is not is reported as the button reports it.
+void RunControl::open(const QStringList& entries, bool folders) {
+    if (entries.isEmpty())
+        return;
     const quint64 open = m_opens->fetch_add(1) + 1;
     ReadGate::shared().wake();
     OffThread::run(
         m_mailbox,
-        [entry, opens = m_opens, open] {
-            const QByteArray name = FileNames::encode(entry);
-            const ReadPass pass(placeOf(name), [&] { return opens->load() != open; });
-            return pass.entered() ? whyNotAFile(name) : -1;
+        [entries, folders, opens = m_opens, open] {
+            QList<int> errors;
+            for (const QString& entry : entries) {
+                const QByteArray name = FileNames::encode(entry);
+                const ReadPass pass(placeOf(name), [&] { return opens->load() != open; });
+                if (!pass.entered())
+                    return QList<int>(); // a newer open goes instead
+                errors.append(folders ? whyNotAFolder(name) : whyNotAFile(name));
+            }
+            return errors;
         },
-        [this, entry](int error) {
-            if (error == 0) {
-                emit openRequested(entry);
-            } else if (error > 0) {
-                const SystemError failure = SystemError::forFile(error, entry);
+        [this, entries, folders](const QList<int>& errors) {
+            // A report waits for its box to be closed, and the window may be gone by then.
+            const QPointer<RunControl> alive(this);
+            for (qsizetype i = 0; i < errors.size() && alive; ++i) {
+                if (errors[i] == 0) {
+                    emit openRequested(entries[i]);
+                    continue;
+                }
+                const SystemError failure = folders ? SystemError::fromErrno(errors[i], entries[i])
+                                                    : SystemError::forFile(errors[i], entries[i]);
                 emit warned(QStringLiteral("Ett fel uppstod!\r\n") +
                             QString::number(failure.number) + QStringLiteral(" - ") +
                             failure.description);

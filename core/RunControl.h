@@ -12,6 +12,7 @@
 // caller's thread. It knows no control: the window wires its controls to the calls below,
 // reads the options once when a search is asked for, and shows what the signals hand it.
 
+#include "core/EntryPaths.h"
 #include "core/SearchOptions.h"
 
 #include <QElapsedTimer>
@@ -49,12 +50,21 @@ public:
     void removeEntries(const QList<int>& rows, int currentRow);
     void saveList();
     void openEntry(int row);
+    // Opens the rows' entries as openEntry does, each file in its program and each folder in
+    // the file manager; nothing unless the entries name files or folders (full paths, with
+    // their extensions).
+    void openEntries(const QList<int>& rows);
+    // The full paths of the rows' entries, at most MostHandedOutAtOnce of them in list order:
+    // what may go to a file manager or an opener. None when the entries name nothing.
+    QStringList pathsAt(const QList<int>& rows) const;
+    static constexpr int MostHandedOutAtOnce = 10;
 
     State state() const { return m_state; }
     // Entries added by the search, whatever was removed since, as the count shows them.
     qsizetype found() const { return m_found; }
     static QString countText(qsizetype count);
     bool canOpenEntries() const { return m_canOpenEntries; }
+    EntryPaths::Kind entryKind() const;
     QString lastStartFolder() const { return m_lastStartFolder; }
 
     ChosenFolder& chosenFolder() const { return *m_chosenFolder; }
@@ -81,6 +91,7 @@ private:
     void endSearch();
     void prepareNewSearch();
     void setState(State state);
+    void open(const QStringList& entries, bool folders);
 
     ChosenFolder* m_chosenFolder = nullptr;
     ResultEntries* m_entries = nullptr;

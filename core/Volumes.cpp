@@ -2,6 +2,7 @@
 
 #include "core/FileNames.h"
 #include "core/Mailbox.h"
+#include "core/OffThread.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,13 +10,13 @@
 #include <QSocketNotifier>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
 
 bool isPseudoFileSystem(const QString& type) {
-    static const QSet<QString> pseudo = {
+    // Never destroyed: a reading thread may still look at it while the program ends.
+    static const QSet<QString>& pseudo = *new QSet<QString>{
         QStringLiteral("proc"),
         QStringLiteral("sysfs"),
         QStringLiteral("devtmpfs"),
@@ -173,12 +174,11 @@ void VolumeWatch::start() {
 
 void VolumeWatch::readInBackground() {
     const quint64 reading = ++m_readings;
-    std::thread([mailbox = m_mailbox, reading] {
-        const QList<Volume> volumes = Volumes::read();
-        mailbox->deliver<VolumeWatch>([volumes, reading](VolumeWatch& watch) {
+    OffThread::run(
+        m_mailbox, [] { return Volumes::read(); },
+        [this, reading](const QList<Volume>& volumes) {
             // Two readings may cross; only the newest tells how things are.
-            if (reading == watch.m_readings)
-                emit watch.volumesChanged(volumes);
+            if (reading == m_readings)
+                emit volumesChanged(volumes);
         });
-    }).detach();
 }

@@ -16,6 +16,7 @@ packages=(
     dpkg-dev appstream openbox
     lintian devscripts man-db librsvg2-bin
     weston qt6-wayland qt6-translations-l10n
+    dbus-daemon dbus-bin python3-dbus python3-gi
 )
 
 missing=()

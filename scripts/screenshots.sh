@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Renders the README's screenshots on a private X server (Xvfb): the option state with a
-# pattern typed and subfolders on, the result state after searching a small sample tree, and
-# the about window. The program is driven from outside, as a person would, and writes into
-# docs/screenshots/ options.png, results.png and about.png.
+# pattern typed and subfolders on, the result state after searching a small sample tree, the
+# result list's context menu on two marked entries, and the about window. The program is driven
+# from outside, as a person would, and writes into docs/screenshots/ options.png, results.png,
+# context-menu.png and about.png.
 #
 # Usage: bash scripts/screenshots.sh [BUILD-DIR]   (default: build; build it first)
 set -euo pipefail
@@ -64,6 +65,29 @@ heading=$(window_region "$main" 250x28+0+0)
 keys "$main" Return
 region_changed "$main" 250x28+0+0 "$heading" 20 || fail "Enter did not show the result panel"
 picture "$main" results.png
+
+# The context menu is a window of its own, which comes up where the pointer is: its picture is
+# laid over the main window's at the spot of the right click.
+click "$main" 60 33 # the first entry
+xdotool keydown ctrl
+click "$main" 60 49 # and the second
+xdotool keyup ctrl
+xdotool mousemove --window "$main" 150 49 click 3
+menu=""
+for _ in $(seq 100); do
+    menu=$(xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | grep -vx "$main" |
+        head -n 1) || true
+    [ -n "$menu" ] && break
+    sleep 0.1
+done
+[ -n "$menu" ] || fail "no context menu after a right click on an entry"
+window_settled "$menu" >/dev/null || fail "the context menu did not settle"
+xwd -silent -id "$main" | convert xwd:- "$work/main.png"
+xwd -silent -id "$menu" | convert xwd:- "$work/menu.png"
+convert "$work/main.png" "$work/menu.png" -geometry +150+49 -composite -strip \
+    "$out/context-menu.png"
+echo "wrote docs/screenshots/context-menu.png"
+xdotool key Escape
 
 click "$main" 376 320 # "Om..."
 about=$(window_named 'Om\.\.\.' 10) || fail "the about window did not open"

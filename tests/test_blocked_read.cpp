@@ -14,6 +14,7 @@
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -151,6 +152,24 @@ bool aboutOpensAndCloses(Window& w) {
     return shown && !QApplication::activeModalWidget();
 }
 
+// Threads of this process waiting in a FUSE request: those the stalled folder holds.
+int threadsInTheShare() {
+    int waiting = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile wchan(tasks.filePath(task + QStringLiteral("/wchan")));
+        if (wchan.open(QIODevice::ReadOnly) && wchan.readAll() == "request_wait_answer")
+            ++waiting;
+    }
+    return waiting;
+}
+
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
 } // namespace
 
 class BlockedReadTest : public QObject {
@@ -217,6 +236,44 @@ private slots:
         QVERIFY(waitFor([&] { return w.showsResults(); }));
         QCOMPARE(w.entries(), all);
         QCOMPARE(w.count(), QStringLiteral(" 5"));
+    }
+
+    // Ten searches cancelled while the walk waits on the stalled folder leave one thread there,
+    // not ten, and no more threads than one search has; a search elsewhere runs meanwhile.
+    void cancelledSearchesLeaveOneThreadInTheShare() {
+        if (stalls("--stall-stat"))
+            QSKIP("the walk's cases need the folders beside the stalled one to answer");
+        Stall stall(60000);
+        QTemporaryDir files;
+        const QString start = mirroredTree("ten", {"stall/s.txt", "zeta/z.txt"});
+        TestTree local;
+        local.file("L/l.txt");
+        Window w(start, files.path());
+        QVERIFY(waitFor([&] { return w.shownFolder() == start; }));
+        click(&w.window, "includeSubfolders");
+        const int before = threadCount();
+        const int heldBefore = threadsInTheShare(); // by the cases run before in this process
+        for (int round = 0; round < 10; ++round) {
+            click(&w.window, "searchButton");
+            QVERIFY(waitFor(
+                [&] { return threadsInTheShare() > heldBefore && w.entries().size() == 1; }));
+            key(&w.window, Qt::Key_Escape);
+            QVERIFY(w.showsResults());
+            click(&w.window, "searchButton"); // "Ny sökning"
+            QVERIFY(waitFor([&] { return !w.window.control().chosenFolder().isPending(); }));
+        }
+        // A listing of the start folder may be under way in the share for a moment.
+        QVERIFY2(waitFor([&] { return threadsInTheShare() - heldBefore == 1; }),
+                 qPrintable(QString::number(threadsInTheShare() - heldBefore)));
+        qInfo("after ten cancelled searches: %d threads in the share, %d in all (%d before)",
+              threadsInTheShare() - heldBefore, threadCount(), before);
+        QVERIFY2(waitFor([&] { return threadCount() <= before + 1; }),
+                 qPrintable(QString::number(threadCount())));
+
+        w.window.control().chosenFolder().choose(local.path("L"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == local.path("L"); }));
+        QVERIFY(w.search());
+        QCOMPARE(w.entries(), QStringList{local.path("L/l.txt")});
     }
 
     // While the walk waits: the event loop runs, "Om..." and the result actions work; then the
@@ -315,6 +372,23 @@ private slots:
         w.openFolder("stall");
         QVERIFY(!waitFor([&] { return w.shownFolder() != parent; }, 500));
         QCOMPARE(w.listedFolders(), rows);
+        // Pending, and says so; the search searches it, and is cancelled at once.
+        QVERIFY(w.window.control().chosenFolder().isPending());
+        QCOMPARE(w.folderView()->viewport()->cursor().shape(), Qt::BusyCursor);
+        click(&w.window, "searchButton");
+        QVERIFY(w.searching());
+        QCOMPARE(w.window.control().lastStartFolder(), parent + "/stall");
+        key(&w.window, Qt::Key_Escape);
+        QVERIFY(w.showsResults());
+        click(&w.window, "searchButton"); // "Ny sökning", back to the hung folder
+        // Opened again and again: the threads it holds stay few.
+        for (int round = 0; round < 5; ++round) {
+            w.openFolder("stall");
+            QVERIFY(w.window.control().chosenFolder().isPending());
+        }
+        qInfo("after the hung folder was opened again and again: %d threads in the share",
+              threadsInTheShare());
+        QVERIFY2(threadsInTheShare() <= 3, qPrintable(QString::number(threadsInTheShare())));
         // Then the mount's top folder, a row above: it opens, and stays when the hung folders
         // answer at last.
         w.openFolder(mountName);

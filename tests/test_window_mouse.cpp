@@ -144,7 +144,7 @@ private slots:
         // A double click on a subfolder opens it, one on its parent goes back.
         const auto* rows = static_cast<FolderRows*>(folderView->model());
         const int subRow = rows->rowOf(tree.path("sub"));
-        QVERIFY(subRow > rows->currentRow());
+        QVERIFY2(subRow > rows->currentRow(), qPrintable(folderView->shownFolder()));
         doubleClickAt(&window, spotOfRow(&window, folderView, subRow));
         QVERIFY(waitFor([&] { return folderView->shownFolder() == tree.path("sub"); }));
         doubleClickAt(&window, spotOfRow(&window, folderView, rows->currentRow() - 1));

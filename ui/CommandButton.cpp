@@ -1,5 +1,7 @@
 #include "ui/CommandButton.h"
 
+#include "ui/FocusFrame.h"
+
 #include <QShortcutEvent>
 
 bool CommandButton::event(QEvent* event) {
@@ -9,4 +11,9 @@ bool CommandButton::event(QEvent* event) {
         return true;
     }
     return QPushButton::event(event);
+}
+
+void CommandButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    FocusFrame::paint(this);
 }

@@ -1,5 +1,7 @@
 #include "ui/DriveBox.h"
 
+#include "ui/FocusFrame.h"
+
 #include <QAbstractItemView>
 #include <QSignalBlocker>
 
@@ -57,4 +59,9 @@ void DriveBox::showFolder(const QString& folder) {
     m_folderOnVolume.insert(m_volumes[index].mountPoint, folder);
     const QSignalBlocker quiet(this);
     setCurrentIndex(index);
+}
+
+void DriveBox::paintEvent(QPaintEvent* event) {
+    QComboBox::paintEvent(event);
+    FocusFrame::paint(this);
 }

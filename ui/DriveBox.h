@@ -3,7 +3,8 @@
 // The drive list: the mounted volumes, each shown as its mount point and label, following the
 // mount table as volumes come and go. Each volume remembers the folder last shown on it, as a
 // drive remembers its current folder. It reads nothing itself: picking a volume asks for its
-// folder through chosen(), and the folder list's answer moves the box with showFolder().
+// folder through chosen(), and the folder list's answer moves the box with showFolder(). Its
+// focus shows as a frame (FocusFrame).
 
 #include "core/Volumes.h"
 
@@ -21,6 +22,9 @@ public:
 
 signals:
     void chosen(const QString& folder); // the folder to show for the volume a person picked
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void setVolumes(const QList<Volume>& volumes);

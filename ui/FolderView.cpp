@@ -52,17 +52,28 @@ FolderView::FolderView(QWidget* parent) : QListView(parent) {
 void FolderView::setRows(FolderRows* rows) {
     m_rows = rows;
     setModel(rows);
+    connect(rows, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_folderBefore = m_rows->folder();
+        m_highlightBefore = m_highlightMoved ? highlightedFolder() : QString();
+    });
     connect(rows, &QAbstractItemModel::modelReset, this, &FolderView::highlightShownFolder);
     highlightShownFolder();
 }
 
+// A new folder is shown with its own row highlighted. The same folder listed again keeps a
+// highlight the person has moved: their next key or click still means that row.
 void FolderView::highlightShownFolder() {
     m_settingHighlight = true;
-    const QModelIndex current = m_rows->index(m_rows->currentRow());
+    const int kept = m_rows->folder() == m_folderBefore && !m_highlightBefore.isEmpty()
+                         ? m_rows->rowOf(m_highlightBefore)
+                         : -1;
+    const QModelIndex current = m_rows->index(kept >= 0 ? kept : m_rows->currentRow());
     setCurrentIndex(current);
     scrollTo(current);
     m_settingHighlight = false;
-    m_highlightMoved = false;
+    m_highlightMoved = kept >= 0;
+    m_folderBefore.clear();
+    m_highlightBefore.clear();
 }
 
 void FolderView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

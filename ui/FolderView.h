@@ -43,6 +43,8 @@ private:
     FolderRows* m_rows = nullptr;
     bool m_highlightMoved = false; // by the person, since the rows were shown or a choice made
     bool m_settingHighlight = false;
+    QString m_folderBefore;    // across a reset of the rows: the folder shown before it
+    QString m_highlightBefore; // and the highlight the person had moved there
     QString m_typed;
     qint64 m_typedAt = 0;
 };

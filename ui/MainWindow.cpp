@@ -6,11 +6,13 @@
 #include "ui/AboutDialog.h"
 #include "ui/CommandButton.h"
 #include "ui/DriveBox.h"
+#include "ui/FileManager.h"
 #include "ui/FileOpener.h"
 #include "ui/FolderView.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionBox.h"
 #include "ui/PatternBox.h"
 #include "ui/ResultList.h"
 #include "ui/Twips.h"
@@ -33,7 +35,7 @@ template <typename Control> Control* placed(QWidget* parent, const Place& place)
 }
 
 QCheckBox* checkBox(QWidget* parent, const Place& place, const QString& text, bool checked) {
-    auto* box = placed<QCheckBox>(parent, place);
+    auto* box = placed<OptionBox>(parent, place);
     box->setText(text);
     box->setChecked(checked);
     return box;
@@ -57,7 +59,10 @@ void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) 
 
 MainWindow::MainWindow(QWidget* parent)
     : QDialog(parent), m_control(new RunControl(this)),
-      m_systemOpener(std::make_unique<XdgOpener>()), m_opener(m_systemOpener.get()) {
+      m_systemOpener(std::make_unique<XdgOpener>()), m_opener(m_systemOpener.get()),
+      m_systemFileManager(std::make_unique<DesktopFileManager>(
+          [this](const QString& folder) { m_opener->open(folder); })),
+      m_fileManager(m_systemFileManager.get()) {
     createLayout();
     connectSignals();
 }
@@ -99,9 +104,11 @@ void MainWindow::createLayout() {
 
     m_searchButton = button(this, searchButton, SearchText);
     m_searchButton->setDefault(true);
-    setColour(m_searchButton, QPalette::Button, MainButtonColour);
     m_exitButton = button(this, exitButton, ExitText);
-    setColour(m_exitButton, QPalette::Button, MainButtonColour);
+    for (QPushButton* grey : {m_searchButton, m_exitButton}) {
+        setColour(grey, QPalette::Button, MainButtonColour);
+        setColour(grey, QPalette::ButtonText, MainButtonTextColour);
+    }
     m_aboutButton = button(this, aboutButton, AboutText);
     m_separatorBar = placed<QLabel>(this, separatorBar);
     m_separatorBar->setAutoFillBackground(true);
@@ -151,6 +158,18 @@ void MainWindow::createLayout() {
         {m_aboutButton, "aboutButton"}};
     for (const auto& [control, name] : names)
         control->setObjectName(QLatin1String(name));
+
+    const QList<std::pair<QWidget*, QString>> spokenNames = {
+        {m_optionPanel, OptionPanelName},
+        {m_resultPanel, ResultPanelName},
+        {m_patternBox, PatternBoxName},
+        {m_driveBox, DriveBoxName},
+        {m_folderView, FolderViewName},
+        {m_resultList, ResultListName},
+        {m_countLabel, countName(m_countLabel->text())}};
+    for (const auto& [control, name] : spokenNames)
+        control->setAccessibleName(name);
+    m_heading->setBuddy(m_driveBox);
 }
 
 void MainWindow::connectSignals() {
@@ -168,6 +187,11 @@ void MainWindow::connectSignals() {
     connect(m_saveListButton, &QPushButton::clicked, &control, &RunControl::saveList);
     connect(m_openFileButton, &QPushButton::clicked, this,
             [this] { m_control->openEntry(m_resultList->currentRow()); });
+    connect(m_resultList, &ResultList::openAsked, &control, &RunControl::openEntries);
+    connect(m_resultList, &ResultList::showInFolderAsked, this, [this](const QList<int>& rows) {
+        if (const QStringList paths = m_control->pathsAt(rows); !paths.isEmpty())
+            m_fileManager->showItems(paths);
+    });
     connect(m_folderView, &FolderView::chosen, &chosen, &ChosenFolder::choose);
     connect(m_driveBox, &DriveBox::chosen, &chosen, &ChosenFolder::choose);
 
@@ -176,7 +200,10 @@ void MainWindow::connectSignals() {
     connect(&chosen, &ChosenFolder::failed, this,
             [this] { m_driveBox->showFolder(m_control->chosenFolder().rows()->folder()); });
     connect(&control, &RunControl::stateChanged, this, &MainWindow::showState);
-    connect(&control, &RunControl::countChanged, m_countLabel, &QLabel::setText);
+    connect(&control, &RunControl::countChanged, this, [this](const QString& count) {
+        m_countLabel->setText(count);
+        m_countLabel->setAccessibleName(countName(count));
+    });
     connect(&control, &RunControl::searchEnded, this, &MainWindow::searchEnded);
     connect(&control, &RunControl::leaveAsked, this, [this] {
         if (MessageBox::ask(this, QStringLiteral("Avsluta programmet?"),

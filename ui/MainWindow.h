@@ -12,6 +12,7 @@
 #include <memory>
 
 class DriveBox;
+class FileManager;
 class FileOpener;
 class FolderView;
 class PatternBox;
@@ -34,6 +35,8 @@ public:
     void setFilesFolder(const QString& folder) { m_control->setFilesFolder(folder); }
     // The tests put a recorder in the desktop opener's place; not owned.
     void setOpener(FileOpener* opener) { m_opener = opener; }
+    // And a recorder in the file manager's; not owned.
+    void setFileManager(FileManager* manager) { m_fileManager = manager; }
     RunControl& control() const { return *m_control; }
     Search& search() const { return m_control->search(); }
     State state() const { return m_control->state(); }
@@ -80,4 +83,6 @@ private:
     RunControl* m_control = nullptr;
     std::unique_ptr<FileOpener> m_systemOpener;
     FileOpener* m_opener = nullptr;
+    std::unique_ptr<FileManager> m_systemFileManager;
+    FileManager* m_fileManager = nullptr;
 };

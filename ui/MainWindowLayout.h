@@ -57,6 +57,22 @@ inline const QString NewSearchText = QStringLiteral("&Ny sökning");
 inline const QString ExitText = QStringLiteral("A&vsluta");
 inline const QString CancelText = QStringLiteral("Avbryt");
 
+// The names a screen reader speaks for the controls whose text does not say what they are. On
+// Linux a drop-down list is spoken by its label instead (the heading, its buddy) and by its
+// value; its own name serves elsewhere.
+inline const QString OptionPanelName = QStringLiteral("Sökalternativ");
+inline const QString ResultPanelName = QStringLiteral("Resultat");
+inline const QString PatternBoxName = QStringLiteral("Filnamnsmönster");
+inline const QString DriveBoxName = QStringLiteral("Enhet");
+inline const QString FolderViewName = QStringLiteral("Mapp att söka igenom");
+inline const QString ResultListName = QStringLiteral("Sökresultat");
+// The count is spoken with what it counts: "Hittade: 12".
+inline QString countName(const QString& count) {
+    return FoundText + u' ' + count.trimmed();
+}
+
 inline const QColor MainButtonColour{192, 192, 192};
+// A fixed background takes a fixed text: a dark palette's light text would not stand out.
+inline const QColor MainButtonTextColour{0, 0, 0};
 
 } // namespace MainWindowLayout

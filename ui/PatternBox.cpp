@@ -1,5 +1,7 @@
 #include "ui/PatternBox.h"
 
+#include "ui/FocusFrame.h"
+
 #include <QFocusEvent>
 
 void PatternBox::focusInEvent(QFocusEvent* event) {
@@ -21,4 +23,9 @@ void PatternBox::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     QLineEdit::mouseReleaseEvent(event);
+}
+
+void PatternBox::paintEvent(QPaintEvent* event) {
+    QLineEdit::paintEvent(event);
+    FocusFrame::paint(this);
 }

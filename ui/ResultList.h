@@ -3,6 +3,12 @@
 // The result list: shows the found entries (ResultEntries) in the order found, with extended
 // selection (Shift marks a range, Ctrl adds or removes one entry). A click or a double click
 // only marks. It shows entries; it does not find or change them.
+//
+// What a person does with the marked entries (the current entry when none is marked): the
+// context menu (right click, the Menu key, Shift+F10) offers "Öppna", "Visa i mapp" and
+// "Kopiera sökväg", Ctrl+C copies, and the marked entries can be dragged into another program.
+// Opening and showing are asked of the window; copying and dragging hand out what the entries
+// give (ResultEntries::mimeData). None of it changes what is marked.
 
 #include <QListView>
 
@@ -14,7 +20,22 @@ public:
     // The rows marked, and the row that holds the list's focus (-1 when none).
     QList<int> markedRows() const;
     int currentRow() const;
+    // The rows the actions work on: the marked ones, else the current one.
+    QList<int> actedOnRows() const;
+
+signals:
+    void openAsked(const QList<int>& rows);
+    void showInFolderAsked(const QList<int>& rows);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void showMenu(const QPoint& globalSpot);
+    void copy(const QList<int>& rows);
+    bool m_menuKeyTaken = false; // the Menu key opened the menu; a window system's echo is not
 };

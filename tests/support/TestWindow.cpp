@@ -22,6 +22,7 @@ void RecordingOpener::open(const QString& file) {
 TestWindow::TestWindow(const QString& folder, const QString& filesFolder) {
     window.setFilesFolder(filesFolder);
     window.setOpener(&opener);
+    window.setFileManager(&fileManager);
     window.load(folder);
     window.show();
 }

@@ -1,9 +1,10 @@
 #pragma once
 
 // The main window as the window tests meet it: shown on a folder, its files kept in a folder
-// of the test's, a recorder in the desktop opener's place, and the few things a person does
-// and looks at, done through real input.
+// of the test's, recorders in the desktop opener's and the file manager's places, and the few
+// things a person does and looks at, done through real input.
 
+#include "ui/FileManager.h"
 #include "ui/FileOpener.h"
 #include "ui/MainWindow.h"
 
@@ -21,8 +22,15 @@ struct RecordingOpener : FileOpener {
     void open(const QString& file) override;
 };
 
+// Records what the file manager would have been asked to show, one list of paths a call.
+struct RecordingFileManager : FileManager {
+    QList<QStringList> shown;
+    void showItems(const QStringList& paths) override { shown.append(paths); }
+};
+
 struct TestWindow {
     RecordingOpener opener;
+    RecordingFileManager fileManager;
     MainWindow window;
 
     TestWindow(const QString& folder, const QString& filesFolder);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -39,6 +40,10 @@ void doubleClickAt(QWidget* window, QPoint spot) {
     const QPoint local = target->mapFrom(window, spot);
     QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, local);
     QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, local);
+}
+
+void rightClickAt(QWidget* window, QPoint spot) {
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier, spot);
 }
 
 void key(QWidget* window, int key, Qt::KeyboardModifiers modifiers) {
@@ -101,6 +106,41 @@ void actOnNextModal(const std::function<void(QWidget*)>& act, int timeoutMs) {
         delete clock;
         if (modal)
             act(modal);
+    });
+    timer->start();
+}
+
+void chooseInNextMenu(const QString& item, Menu* seen, int timeoutMs) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!(menu && menu->isVisible()) && clock->elapsed() < timeoutMs)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (!menu)
+            return;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            if (seen) {
+                seen->items.append(action->text());
+                if (action->isEnabled())
+                    seen->enabled.append(action->text());
+            }
+            if (action->text() == item && action->isEnabled())
+                chosen = action;
+        }
+        if (chosen)
+            QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                              menu->actionGeometry(chosen).center());
+        else
+            QTest::keyClick(menu, Qt::Key_Escape);
     });
     timer->start();
 }

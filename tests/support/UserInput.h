@@ -20,6 +20,9 @@ void clickAt(QWidget* window, QPoint spot, Qt::KeyboardModifiers modifiers = Qt:
 QWidget* click(QWidget* window, const QString& controlName,
                Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 void doubleClickAt(QWidget* window, QPoint spot);
+// A right click at `spot` through the window system, as a mouse gives it: the press also asks
+// the widget there for its context menu.
+void rightClickAt(QWidget* window, QPoint spot);
 // The middle of a control's place, in window coordinates.
 QPoint spotOf(QWidget* window, const QString& controlName);
 // A key pressed and released on whatever has the focus (or the window, if nothing has).
@@ -39,6 +42,14 @@ void answerNextMessage(Message* seen, int key = Qt::Key_Return, int timeoutMs = 
 // Calls `act` with the next modal window (a dialog) that comes up within `timeoutMs`, from the
 // event loop while it is up. Returns at once.
 void actOnNextModal(const std::function<void(QWidget*)>& act, int timeoutMs = 10000);
+// A context menu as it came up: its items' texts in order, and those that could be chosen.
+struct Menu {
+    QStringList items;
+    QStringList enabled;
+};
+// Clicks `item` in the next context menu that comes up within `timeoutMs`, or closes the menu
+// with Esc when `item` is empty or cannot be chosen, and records the menu. Returns at once.
+void chooseInNextMenu(const QString& item, Menu* seen = nullptr, int timeoutMs = 10000);
 // Runs the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 

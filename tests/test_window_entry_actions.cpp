@@ -1,0 +1,342 @@
+// What a person does with the found entries beside the three buttons: the context menu (a right
+// click, the Menu key, Shift+F10), Ctrl+C and dragging out, for each form an entry takes; a
+// name that is not UTF-8 among them. None of it changes what is marked, and an entry that
+// names no file or folder is never handed to the opener or the file manager.
+
+#include "app/ApplicationSetup.h"
+#include "core/FileNames.h"
+#include "core/ResultEntries.h"
+#include "support/TestTree.h"
+#include "support/TestWindow.h"
+#include "support/UserInput.h"
+#include "ui/MainWindow.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QDrag>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+#include <QWindow>
+#include <unistd.h>
+
+using namespace UserInput;
+
+namespace {
+
+using Window = TestWindow;
+
+const QString Open = QStringLiteral("&Öppna");
+const QString Show = QStringLiteral("&Visa i mapp");
+const QString Copy = QStringLiteral("&Kopiera sökväg");
+
+// A file URI written out byte by byte: every byte but the unreserved ones and "/" as %XX.
+QByteArray uriOf(const QString& path) {
+    QByteArray uri = "file://";
+    for (const char c : FileNames::encode(path)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || QByteArray("-._~/").contains(c))
+            uri += c;
+        else
+            uri += '%' + QByteArray::number(byte, 16).toUpper().rightJustified(2, '0');
+    }
+    return uri;
+}
+
+QByteArray uriListOf(const QStringList& paths) {
+    QByteArray list;
+    for (const QString& path : paths)
+        list += uriOf(path) + "\r\n";
+    return list;
+}
+
+// What a copy or a drag carried.
+struct Carried {
+    bool any = false;
+    QString text;
+    QByteArray uris;
+    bool hasUris = false;
+    QStringList formats;
+};
+
+Carried carried(const QMimeData* data) {
+    Carried seen;
+    if (!data)
+        return seen;
+    seen.any = true;
+    seen.text = data->text();
+    seen.hasUris = data->hasFormat("text/uri-list");
+    seen.uris = data->data("text/uri-list");
+    seen.formats = data->formats();
+    return seen;
+}
+
+Carried clipboard() {
+    return carried(QApplication::clipboard()->mimeData());
+}
+
+QList<int> marked(Window& w) {
+    QList<int> rows;
+    for (const QModelIndex& index : w.resultList()->selectionModel()->selectedIndexes())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// Presses on the row and moves the pointer away with the button held, as a person starts a
+// drag, and returns what the drag the list started carries. The offscreen platform ends every
+// drag at once, dropped nowhere; what it carried is read as the event loop deletes it.
+Carried dragFrom(Window& w, int row) {
+    struct DragWatch : QObject {
+        Carried seen;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::ChildAdded)
+                static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
+            else if (auto* drag = qobject_cast<QDrag*>(watched);
+                     drag && event->type() == QEvent::DeferredDelete)
+                seen = carried(drag->mimeData());
+            return false;
+        }
+    } watch;
+    QWindow* screen = w.window.windowHandle();
+    const QPoint start = w.spotOfRow(row);
+    const QPoint away = start + QPoint(0, 4 * QApplication::startDragDistance());
+    w.resultList()->installEventFilter(&watch);
+    QTest::mousePress(screen, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(screen, start + QPoint(0, 1));
+    QTest::mouseMove(screen, away);
+    waitFor([&] { return watch.seen.any; }, 2000);
+    QTest::mouseRelease(screen, Qt::LeftButton, Qt::NoModifier, away);
+    w.resultList()->removeEventFilter(&watch);
+    return watch.seen;
+}
+
+// Opens the context menu with a right click on the row, or with a key when `row` is -1, and
+// chooses `item` in it.
+Menu chooseFromMenu(Window& w, const QString& item, int row, int key = Qt::Key_Menu) {
+    Menu seen;
+    chooseInNextMenu(item, &seen);
+    if (row >= 0)
+        rightClickAt(&w.window, w.spotOfRow(row));
+    else
+        UserInput::key(&w.window, key, key == Qt::Key_F10 ? Qt::ShiftModifier : Qt::NoModifier);
+    waitFor([&] { return !seen.items.isEmpty(); });
+    // The next key goes to the list again, once the menu is gone and the window has the
+    // keyboard: a window manager gives it back, which the offscreen platform does not always.
+    waitFor([] { return !QApplication::activePopupWidget(); });
+    if (!waitFor([&] { return w.window.isActiveWindow(); }, 300))
+        w.window.activateWindow();
+    if (!waitFor([&] {
+            return w.window.isActiveWindow() && QApplication::focusWidget() == w.resultList();
+        }))
+        QTest::qFail("the focus did not come back to the list after its menu", __FILE__, __LINE__);
+    return seen;
+}
+
+} // namespace
+
+class WindowEntryActionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theMarkedFilesAreOpenedShownCopiedAndDragged() {
+        TestTree tree;
+        // A name in Latin-1, which is no UTF-8, and one with a line break.
+        const QString latin = FileNames::decode("r\xe4kning.txt");
+        tree.file("S/" + latin);
+        tree.file("S/rad\nbrytning.txt");
+        for (int i = 0; i < 10; ++i)
+            tree.file(QStringLiteral("S/f%1.txt").arg(i, 2, 10, QLatin1Char('0')));
+        Window w(tree.path("S"), tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+        QVERIFY(w.search());
+        const QStringList found = w.window.control().entries().entries();
+        QCOMPARE(found.size(), 12);
+        const int latinRow = int(found.indexOf(tree.path("S/" + latin)));
+        const int breakRow = int(found.indexOf(tree.path("S/rad\nbrytning.txt")));
+        QVERIFY(latinRow >= 0 && breakRow >= 0);
+        QList<int> plain; // the rows of the plain names
+        for (int row = 0; row < found.size(); ++row)
+            if (row != latinRow && row != breakRow)
+                plain.append(row);
+        const int other = plain[0];
+
+        // Two marked; the menu opened by a right click on a third, unmarked entry works on the
+        // two and leaves the marks as they were.
+        w.clickRow(latinRow);
+        w.clickRow(breakRow, Qt::ControlModifier);
+        const QList<int> two = marked(w);
+        const QStringList twoPaths = {found[two[0]], found[two[1]]};
+        const Menu menu = chooseFromMenu(w, Show, other);
+        QCOMPARE(menu.items, (QStringList{Open, Show, Copy}));
+        QCOMPARE(menu.enabled, menu.items);
+        QCOMPARE(w.fileManager.shown, QList<QStringList>{twoPaths});
+        QCOMPARE(marked(w), two);
+        QCOMPARE(w.resultList()->currentIndex().row(), breakRow);
+
+        // Ctrl+C: the two, one a line, as the list shows them, and as file URIs of their bytes.
+        QApplication::clipboard()->clear();
+        key(&w.window, Qt::Key_C, Qt::ControlModifier);
+        const Carried copied = clipboard();
+        QStringList shownTwo = {w.entries()[two[0]], w.entries()[two[1]]};
+        shownTwo.replaceInStrings(QString(QChar(0xDCE4)), QString(QChar::ReplacementCharacter));
+        QCOMPARE(copied.text, shownTwo.join('\n'));
+        QVERIFY2(copied.text.contains(QStringLiteral("rad␊brytning")), qPrintable(copied.text));
+        QCOMPARE(copied.uris, uriListOf(twoPaths));
+        QVERIFY(copied.uris.contains("/r%E4kning.txt\r\n") &&
+                copied.uris.contains("rad%0Abrytning"));
+
+        // "Kopiera sökväg" from the Menu key copies the same; so does Shift+F10's menu.
+        QApplication::clipboard()->clear();
+        chooseFromMenu(w, Copy, -1, Qt::Key_Menu);
+        QCOMPARE(clipboard().uris, copied.uris);
+        QCOMPARE(clipboard().text, copied.text);
+        QApplication::clipboard()->clear();
+        chooseFromMenu(w, Copy, -1, Qt::Key_F10);
+        QCOMPARE(clipboard().uris, copied.uris);
+
+        // Dragged from a marked entry: the marked ones, as file URIs and as text.
+        const Carried dragged = dragFrom(w, latinRow);
+        QVERIFY(dragged.any);
+        QCOMPARE(dragged.uris, copied.uris);
+        QCOMPARE(dragged.text, copied.text);
+        QCOMPARE(marked(w), two);
+
+        // "Öppna" opens each marked file, as the button opens one.
+        chooseFromMenu(w, Open, -1, Qt::Key_F10);
+        QVERIFY(waitFor([&] { return w.opener.opened.size() == 2; }));
+        QCOMPARE(w.opener.opened, twoPaths);
+        QCOMPARE(marked(w), two);
+
+        // A click and a double click mark; nothing is opened, shown or copied.
+        w.opener.opened.clear();
+        w.fileManager.shown.clear();
+        QApplication::clipboard()->clear();
+        doubleClickAt(&w.window, w.spotOfRow(other));
+        QCOMPARE(marked(w), QList<int>{other});
+        QTest::qWait(200);
+        QVERIFY(w.opener.opened.isEmpty() && w.fileManager.shown.isEmpty());
+        QVERIFY(!clipboard().any || clipboard().text.isEmpty());
+
+        // None marked: the current entry alone.
+        w.clickRow(other, Qt::ControlModifier);
+        QVERIFY(marked(w).isEmpty());
+        key(&w.window, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard().uris, uriListOf({found[other]}));
+
+        // All twelve marked: the first ten in list order are opened and shown, all are copied.
+        key(&w.window, Qt::Key_A, Qt::ControlModifier);
+        chooseFromMenu(w, Open, -1, Qt::Key_F10);
+        QVERIFY(waitFor([&] { return w.opener.opened.size() >= 10; }));
+        QTest::qWait(200);
+        QCOMPARE(w.opener.opened, found.mid(0, 10));
+        chooseFromMenu(w, Show, other);
+        QCOMPARE(w.fileManager.shown, QList<QStringList>{found.mid(0, 10)});
+        key(&w.window, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard().uris, uriListOf(found));
+
+        // A file gone since the search is reported as the button reports it; the other opens.
+        w.opener.opened.clear();
+        QVERIFY(QFile::remove(found[plain[1]]));
+        w.clickRow(plain[0]);
+        w.clickRow(plain[1], Qt::ControlModifier);
+        Message missing;
+        answerNextMessage(&missing);
+        chooseFromMenu(w, Open, -1, Qt::Key_F10);
+        QVERIFY(waitFor([&] { return !missing.text.isEmpty(); }));
+        QCOMPARE(missing.text,
+                 QStringLiteral("Ett fel uppstod!\n53 - Filen hittades inte: ") + found[plain[1]]);
+        QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
+        QCOMPARE(w.opener.opened, QStringList{found[plain[0]]});
+        // By its bytes: the temporary folder's own removal cannot name it.
+        unlink(FileNames::encode(found[latinRow]).constData());
+    }
+
+    void eachFormOfEntryGoesOutAsWhatItNames() {
+        TestTree tree;
+        tree.file("S/a.txt");
+        tree.file("S/Under/b.txt");
+        Window w(tree.path("S"), tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+        w.setOption("includeSubfolders", true);
+
+        struct Form {
+            bool listFolders, fullPaths, keepExtensions;
+            const char* what;
+        };
+        // The forms whose entries name nothing: text out, nothing opened or shown.
+        for (const Form form : {Form{false, true, false, "full paths without extensions"},
+                                Form{false, false, true, "names"},
+                                Form{false, false, false, "names without extensions"},
+                                Form{true, false, true, "folders below the start folder"}}) {
+            w.setOption("listFolders", form.listFolders);
+            w.setOption("fullPaths", form.fullPaths);
+            w.setOption("keepExtensions", form.keepExtensions);
+            QVERIFY2(w.search(), form.what);
+            const QStringList entries = w.entries();
+            QVERIFY2(entries.size() == 2, form.what);
+            w.clickRow(0);
+            w.clickRow(1, Qt::ControlModifier);
+            const Menu menu = chooseFromMenu(w, Show, 0);
+            QVERIFY2(menu.enabled == QStringList{Copy}, form.what);
+            chooseFromMenu(w, Open, -1, Qt::Key_F10);
+            QApplication::clipboard()->clear();
+            key(&w.window, Qt::Key_C, Qt::ControlModifier);
+            QVERIFY2(clipboard().text == entries.join('\n'), form.what);
+            QVERIFY2(!clipboard().hasUris, form.what);
+            const Carried dragged = dragFrom(w, 0);
+            QVERIFY2(dragged.any && dragged.text == entries.join('\n') && !dragged.hasUris,
+                     qPrintable(QStringLiteral("%1: %2, %3")
+                                    .arg(form.what, dragged.text, dragged.formats.join(','))));
+            QTest::qWait(100);
+            QVERIFY2(w.opener.opened.isEmpty() && w.fileManager.shown.isEmpty(), form.what);
+            click(&w.window, "searchButton"); // "Ny sökning"
+        }
+
+        // Folders with their full paths: shown in the file manager, opened there, copied and
+        // dragged as what they are.
+        w.setOption("listFolders", true);
+        w.setOption("fullPaths", true);
+        QVERIFY(w.search());
+        const QStringList folders = w.entries();
+        QCOMPARE(QSet<QString>(folders.begin(), folders.end()),
+                 (QSet<QString>{tree.path("S"), tree.path("S/Under")}));
+        QVERIFY(!w.control<QPushButton>("openFileButton")->isEnabled());
+        w.clickRow(0);
+        w.clickRow(1, Qt::ControlModifier);
+        const Menu menu = chooseFromMenu(w, Show, 0);
+        QCOMPARE(menu.enabled, (QStringList{Open, Show, Copy}));
+        QCOMPARE(w.fileManager.shown, QList<QStringList>{folders});
+        chooseFromMenu(w, Open, -1, Qt::Key_F10);
+        QVERIFY(waitFor([&] { return w.opener.opened.size() == 2; }));
+        QCOMPARE(w.opener.opened, folders);
+        key(&w.window, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard().uris, uriListOf(folders));
+        QCOMPARE(dragFrom(w, 1).uris, uriListOf(folders));
+
+        // A folder gone since the search is reported, not handed to the opener.
+        w.opener.opened.clear();
+        QVERIFY(QDir(tree.path("S/Under")).removeRecursively());
+        w.clickRow(int(folders.indexOf(tree.path("S/Under"))));
+        Message missing;
+        answerNextMessage(&missing);
+        chooseFromMenu(w, Open, -1, Qt::Key_F10);
+        QVERIFY(waitFor([&] { return !missing.text.isEmpty(); }));
+        QCOMPARE(missing.text, QStringLiteral("Ett fel uppstod!\n76 - Sökvägen hittades inte: ") +
+                                   tree.path("S/Under"));
+        QTest::qWait(100);
+        QVERIFY(w.opener.opened.isEmpty());
+    }
+};
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    setUpApplication();
+    WindowEntryActionsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_entry_actions.moc"
