@@ -61,10 +61,15 @@ MountTable::MountTable(std::vector<Mount> mounts) : m_mounts(std::move(mounts)) 
         const uint64_t hash = PathHash::of(mount.path);
         m_mountHashes.insert(hash);
         m_mountBits.set(bitOf(hash));
+        // A later mount over the same place hides the earlier.
         if (isVirtualType(mount.type))
             m_virtualHashes.insert(hash);
         else
-            m_virtualHashes.erase(hash); // a later mount over the same place hides the earlier
+            m_virtualHashes.erase(hash);
+        if (isVirtualType(mount.type) || isLocalType(mount.type))
+            m_hangingHashes.erase(hash);
+        else
+            m_hangingHashes.insert(hash);
     }
 }
 
@@ -95,4 +100,16 @@ bool MountTable::isVirtualType(std::string_view type) {
         "fusectl", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",   "selinuxfs", "nfsd"};
     return std::find(std::begin(kernelFileSystems), std::end(kernelFileSystems), type) !=
            std::end(kernelFileSystems);
+}
+
+bool MountTable::isLocalType(std::string_view type) {
+    // Disks, memory and images: a read there comes back, if only with an error. Anything else
+    // (nfs, cifs, sshfs and every other fuse.*, 9p, virtiofs, ...) may wait on a peer for ever.
+    static constexpr std::string_view localFileSystems[] = {
+        "ext2",     "ext3",   "ext4",     "xfs",    "btrfs", "f2fs",  "jfs",
+        "reiserfs", "nilfs2", "bcachefs", "zfs",    "tmpfs", "ramfs", "overlay",
+        "squashfs", "erofs",  "iso9660",  "udf",    "vfat",  "msdos", "exfat",
+        "ntfs",     "ntfs3",  "hfs",      "hfsplus"};
+    return std::find(std::begin(localFileSystems), std::end(localFileSystems), type) !=
+           std::end(localFileSystems);
 }

@@ -3,7 +3,8 @@
 // The mount points of this process's mount table, read once, as the search needs them: which
 // volume a folder lies on (for the read gate) and which mount points hold kernel and virtual
 // file systems (proc, sysfs and their kind), which hold no files a person looks for and which
-// a search does not descend into unless it started on one.
+// a search does not descend into unless it started on one, and which volumes are not local
+// disks: shares and user-space file systems, whose reads may never come back.
 
 #include <bitset>
 #include <cstdint>
@@ -35,7 +36,12 @@ public:
         return isMountPoint(folderHash) && m_virtualHashes.count(folderHash) > 0;
     }
 
+    // Whether a read on the volume hashed as `volumeHash` (see volumeOf) may never come back:
+    // anything but a file system on a local disk or in memory.
+    bool mayHang(uint64_t volumeHash) const { return m_hangingHashes.count(volumeHash) > 0; }
+
     static bool isVirtualType(std::string_view type);
+    static bool isLocalType(std::string_view type);
 
 private:
     const Mount* holding(std::string_view path) const;
@@ -44,4 +50,5 @@ private:
     std::bitset<256> m_mountBits; // bitOf() of every mount point's hash
     std::unordered_set<uint64_t> m_mountHashes;
     std::unordered_set<uint64_t> m_virtualHashes;
+    std::unordered_set<uint64_t> m_hangingHashes;
 };

@@ -320,14 +320,18 @@ const ReadRequest* Search::Walk::nextRequest() const {
 void Search::Walk::takeRequests(Batch& batch) {
     batch.clear();
     const size_t threads = size_t(readsAllowed());
-    const size_t most = threads > size_t(coreCount())
-                            ? 1
-                            : std::clamp(requestsWaiting / threads, size_t(1), MostReadsAtOnce);
+    size_t most = threads > size_t(coreCount())
+                      ? 1
+                      : std::clamp(requestsWaiting / threads, size_t(1), MostReadsAtOnce);
     for (auto place = queue.begin(); place != queue.end() && batch.size() < most; ++place) {
         if (place->taken)
             continue;
         if (batch.size() > 0 && place->request.place.volume != batch.gatePlaces.front().volume)
             break;
+        // On a share a read may never come back, and the folders read before it in its batch
+        // would never be handed back with it: there each folder goes alone.
+        if (batch.size() == 0 && mounts.mayHang(place->request.place.volume))
+            most = 1;
         place->taken = true;
         batch.places.push_back(place);
         batch.gatePlaces.push_back(place->request.place);
@@ -453,9 +457,12 @@ std::optional<FolderRead> Search::Walk::take(uint64_t id) {
         }
         // Every folder the walk wants before this one is taken, so this one, while it waits
         // to be read, is the first waiting.
+        // The walk reads ahead only on a local disk: stuck in a share's read, it could not hand
+        // out the folders before it that the readers bring.
         const ReadRequest* next = nextRequest();
         const bool itsOwn = next && next->id == id;
-        if (!itsOwn && !mayRead()) {
+        const bool readsAhead = next && !mounts.mayHang(next->place.volume) && mayRead();
+        if (!itsOwn && !readsAhead) {
             walkWaitsFor = id;
             walkWakes.wait(lock, [&] { return isStopped() || readAhead.count(id) > 0; });
             walkWaitsFor = 0;

@@ -245,7 +245,10 @@ private slots:
             QSKIP("the walk's cases need the folders beside the stalled one to answer");
         Stall stall(60000);
         QTemporaryDir files;
-        const QString start = mirroredTree("ten", {"stall/s.txt", "zeta/z.txt"});
+        // The folders after the stalled one in the walk's order (the last first) would share
+        // a batch of reads with it, and with zeta before it.
+        const QString start =
+            mirroredTree("ten", {"a/a.txt", "b/b.txt", "c/c.txt", "stall/s.txt", "zeta/z.txt"});
         TestTree local;
         local.file("L/l.txt");
         Window w(start, files.path());
@@ -255,8 +258,13 @@ private slots:
         const int heldBefore = threadsInTheShare(); // by the cases run before in this process
         for (int round = 0; round < 10; ++round) {
             click(&w.window, "searchButton");
-            QVERIFY(waitFor(
-                [&] { return threadsInTheShare() > heldBefore && w.entries().size() == 1; }));
+            QVERIFY2(waitFor([&] {
+                         return threadsInTheShare() > heldBefore && w.entries().size() == 1;
+                     }),
+                     qPrintable(QStringLiteral("round %1: %2 threads in the share, entries %3")
+                                    .arg(round)
+                                    .arg(threadsInTheShare() - heldBefore)
+                                    .arg(w.entries().join(QLatin1Char(' ')))));
             key(&w.window, Qt::Key_Escape);
             QVERIFY(w.showsResults());
             click(&w.window, "searchButton"); // "Ny sökning"
