@@ -4,38 +4,74 @@
 # package); every test built with AddressSanitizer and UndefinedBehaviorSanitizer, the suites of
 # the core and the window among them; those suites built with ThreadSanitizer; and short fuzzing
 # runs. Any sanitizer report fails the test that made it.
+#
+# The tests mostly wait (on X servers, on dpkg, on events), so while one build's tests run, the
+# next build compiles at the lowest priority: it takes only the time the tests leave the cores.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/install-deps.sh"
 jobs=$(nproc)
 started=$SECONDS
 
-# The suites need no second, ordinary build: compiling them is most of a build's time.
-cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVAN_TEST_SUITES=OFF
-cmake --build "$top/build"
-ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
-
-export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:check_initialization_order=1
-export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVAN_SANITIZE=ON \
-    -DTROVAN_TEST_SUITES=ON
-cmake --build "$top/build-asan"
-ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs"
-unset ASAN_OPTIONS UBSAN_OPTIONS
-
 # Races: the core on real trees (a start/cancel stress among them) and the window on the
-# offscreen platform. Qt's own libraries are not built for the sanitizer, so what they do
-# inside is left out; every access of the program's own code is watched.
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1
+# offscreen platform.
 race_tests=(test_core_search test_core_lister test_core_run test_core_files test_core_text
     test_window_keyboard test_window_mouse test_window_results test_window_states
     test_window_corners test_window_entry_actions test_about)
-cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVAN_TSAN=ON \
-    -DTROVAN_TEST_SUITES=ON
-cmake --build "$top/build-tsan" --target "${race_tests[@]}"
+
+# The suites need no second, ordinary build: compiling them is most of a build's time.
+cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVAN_TEST_SUITES=OFF
+cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTROVAN_SANITIZE=ON -DTROVAN_TEST_SUITES=ON >/dev/null
+cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTROVAN_TSAN=ON -DTROVAN_TEST_SUITES=ON >/dev/null
+
+background=""
+# A build that stops the command ends with it.
+trap '[[ -z $background ]] || kill -- -"$background" 2>/dev/null || true' EXIT
+
+# build_behind NAME COMMAND...: starts COMMAND at the lowest priority in a process group of its
+# own, its output kept in build-NAME.log.
+build_behind() {
+    local log="$top/build-$1.log"
+    shift
+    set -m
+    nice -n 19 "$@" >"$log" 2>&1 &
+    background=$!
+    set +m
+    behind_log=$log
+}
+# finish_behind: waits for the build started last, and shows its output if it failed.
+finish_behind() {
+    if ! wait "$background"; then
+        cat "$behind_log"
+        echo "build-and-test: the build failed" >&2
+        exit 1
+    fi
+    background=""
+    tail -n 1 "$behind_log"
+}
+
+cmake --build "$top/build"
+build_behind asan cmake --build "$top/build-asan"
+ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+finish_behind
+
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:check_initialization_order=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+build_behind tsan cmake --build "$top/build-tsan" --target "${race_tests[@]}"
+ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs"
+unset ASAN_OPTIONS UBSAN_OPTIONS
+finish_behind
+
+# Qt's own libraries are not built for the race detector, so what they do inside is left out;
+# every access of the program's own code is watched.
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1
+build_behind fuzz bash "$top/fuzz/run-fuzz.sh" 0
 ctest --test-dir "$top/build-tsan" --output-on-failure -j "$jobs" \
     -R "^($(IFS='|'; echo "${race_tests[*]}"))\$"
 unset TSAN_OPTIONS
+finish_behind
 
 # Short fuzzing runs of the text splitter and the pattern matcher.
 bash "$top/fuzz/run-fuzz.sh" 10
