@@ -126,8 +126,12 @@ private slots:
         }
 
         // A click into the pattern box selects its text: what is typed replaces it.
+        // The folder list takes the focus by a click on the shown folder's own row: a click on
+        // another row would move the highlight, which leaving the list then opens.
         auto* patternBox = window.findChild<QLineEdit*>("patternBox");
-        click(&window, "folderView");
+        const auto* rows = static_cast<FolderRows*>(folderView->model());
+        clickAt(&window, spotOfRow(&window, folderView, rows->currentRow()));
+        QVERIFY(folderView->hasFocus());
         click(&window, "patternBox");
         QVERIFY(patternBox->hasFocus());
         type(&window, "*.qm");
@@ -142,7 +146,6 @@ private slots:
         QVERIFY(waitFor([&] { return !driveBox->view()->isVisible(); }));
 
         // A double click on a subfolder opens it, one on its parent goes back.
-        const auto* rows = static_cast<FolderRows*>(folderView->model());
         const int subRow = rows->rowOf(tree.path("sub"));
         QVERIFY2(subRow > rows->currentRow(), qPrintable(folderView->shownFolder()));
         doubleClickAt(&window, spotOfRow(&window, folderView, subRow));
