@@ -39,8 +39,8 @@ class Search : public QObject {
     Q_OBJECT
 public:
     // As many as the result list holds: the window, which takes them at most ten times a
-    // second, never needs more at once, and a walk held back sooner stood still between two
-    // of its passes (a quarter of the walk's time on /usr).
+    // second, never needs more at once, and a walk held back sooner stood still until its next
+    // pass.
     static constexpr qsizetype DefaultEntriesWaiting = 32768;
 
     explicit Search(QObject* parent = nullptr);
