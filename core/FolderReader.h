@@ -40,9 +40,16 @@ struct FolderListing {
 
 namespace FolderReader {
 
+// How the folder's file system answers a read of its names.
+enum class Reads {
+    MayStopShort, // a read may hand back fewer names than fit although more follow
+    FillToTheEnd, // a read hands back as many names as fit: one with room left was the last
+};
+
 // Fills `listing` from the folder open as `folderFd`, keeping the files that `pattern`
 // matches (none without a pattern). Returns 0, or the errno that stopped the read.
-int read(int folderFd, const NamePattern* pattern, FolderListing& listing);
+int read(int folderFd, const NamePattern* pattern, FolderListing& listing,
+         Reads reads = Reads::MayStopShort);
 
 // Whether `a` sorts before `b` in a folder list: ignoring case, then by case.
 bool lessIgnoringCase(std::string_view a, std::string_view b);

@@ -70,6 +70,12 @@ MountTable::MountTable(std::vector<Mount> mounts) : m_mounts(std::move(mounts)) 
             m_hangingHashes.erase(hash);
         else
             m_hangingHashes.insert(hash);
+        // Their readdir goes on until the buffer is full or the folder read to its end.
+        if (mount.type == "ext4" || mount.type == "ext3" || mount.type == "ext2" ||
+            mount.type == "tmpfs")
+            m_fillingHashes.insert(hash);
+        else
+            m_fillingHashes.erase(hash);
     }
 }
 

@@ -39,6 +39,11 @@ public:
     // Whether a read on the volume hashed as `volumeHash` (see volumeOf) may never come back:
     // anything but a file system on a local disk or in memory.
     bool mayHang(uint64_t volumeHash) const { return m_hangingHashes.count(volumeHash) > 0; }
+    // Whether a read of a folder's names on that volume always fills the buffer while names
+    // follow (FolderReader::Reads::FillToTheEnd): known of ext2, ext3, ext4 and tmpfs.
+    bool readsFillToTheEnd(uint64_t volumeHash) const {
+        return m_fillingHashes.count(volumeHash) > 0;
+    }
 
     static bool isVirtualType(std::string_view type);
     static bool isLocalType(std::string_view type);
@@ -51,4 +56,5 @@ private:
     std::unordered_set<uint64_t> m_mountHashes;
     std::unordered_set<uint64_t> m_virtualHashes;
     std::unordered_set<uint64_t> m_hangingHashes;
+    std::unordered_set<uint64_t> m_fillingHashes;
 };

@@ -234,7 +234,10 @@ FolderRead Search::Walk::readFolder(const ReadRequest& request) const {
     }
     Descriptor descriptor(fd);
     // A read error part way leaves what was read: each name in it is there.
-    FolderReader::read(fd, &pattern, folder.listing);
+    FolderReader::read(fd, &pattern, folder.listing,
+                       mounts.readsFillToTheEnd(request.place.volume)
+                           ? FolderReader::Reads::FillToTheEnd
+                           : FolderReader::Reads::MayStopShort);
     // Its subfolders are opened relative to it: it stays open while their requests wait.
     if (options.includeSubfolders && !folder.listing.subfolders.empty())
         folder.descriptor = std::make_shared<const Descriptor>(descriptor.release());

@@ -525,6 +525,24 @@ private slots:
         QCOMPARE(sorted(outcome.entries), sorted(expected));
     }
 
+    // A folder whose names take several reads, of every length up to the longest, so that a
+    // read ends anywhere in its buffer: each name is found, also where the room a read leaves
+    // tells that it was the last.
+    void aFolderOfManyReadsIsReadWhole() {
+        TestTree tree;
+        QStringList expected;
+        for (int i = 0; i < 1200; ++i) {
+            const QString name = QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')) +
+                                 QString(i % 248, QLatin1Char('x')) + QStringLiteral(".log");
+            expected.append(tree.file("M/" + name));
+        }
+        tree.file("M/other.txt");
+        const Outcome outcome = run(optionsFor(tree.path("M"), "*.log"));
+        expectFinishedQuietly(outcome);
+        QCOMPARE(outcome.entries.size(), expected.size());
+        QCOMPARE(sorted(outcome.entries), sorted(expected));
+    }
+
     void entriesComeAWholeFolderAtATimeInWalkOrder() {
         TestTree tree;
         makeWideTree(tree, "W", 30, 10);
