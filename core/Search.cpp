@@ -211,6 +211,7 @@ struct Search::Walk {
     bool mayRead() const;
     const ReadRequest* nextRequest() const;
     void takeRequests(Batch& batch);
+    bool readRequests(Batch& batch, FoldersById& into, std::unique_lock<std::mutex>& lock);
     void batchDone(Batch& batch, FoldersById& into, bool takesNext);
     void startReaders(bool oneIsTaken);
     void countOutWalked();
@@ -345,6 +346,24 @@ void Search::Walk::takeRequests(Batch& batch) {
     ++readsUnderWay;
 }
 
+// Called and returning with the lock held: takes requests into `batch`, reads them outside the
+// lock and makes room for them in `into` there, so that handing them over only moves them.
+// False, with the lock released, when the search stopped meanwhile.
+bool Search::Walk::readRequests(Batch& batch, FoldersById& into,
+                                std::unique_lock<std::mutex>& lock) {
+    takeRequests(batch);
+    lock.unlock();
+    readBatch(batch);
+    for (size_t i = 0; i < batch.size(); ++i)
+        into.emplace(batch.requests[i].id, FolderRead());
+    BriefLock::take(lock);
+    if (isStopped()) {
+        lock.unlock();
+        return false;
+    }
+    return true;
+}
+
 // Under the lock, after a batch was read: whether its thread slept goes into the depth; the
 // requests for each folder's subfolders take the folder's place in the queue, the last
 // subfolder first; the folders go `into` the room made for them outside the lock. Idle readers
@@ -405,17 +424,8 @@ void Search::Walk::readAheadLoop(bool beyondTheCores) {
         --idleReaders;
         if (isStopped())
             return;
-        takeRequests(batch);
-        lock.unlock();
-        readBatch(batch);
-        // Their room is made here, outside the lock: handed over, they only move.
-        for (size_t i = 0; i < batch.size(); ++i)
-            read.emplace(batch.requests[i].id, FolderRead());
-        BriefLock::take(lock);
-        if (isStopped()) {
-            lock.unlock();
+        if (!readRequests(batch, read, lock))
             return; // what was read goes with this scope, outside the lock
-        }
         batchDone(batch, read, true);
         readAhead.merge(read);
         ++idleReaders;
@@ -471,17 +481,8 @@ std::optional<FolderRead> Search::Walk::take(uint64_t id) {
             walkWaitsFor = 0;
             continue;
         }
-        takeRequests(walkBatch);
-        lock.unlock();
-        readBatch(walkBatch);
-        // Room for what was read, made outside the lock.
-        for (size_t i = 0; i < walkBatch.size(); ++i)
-            walkRead.emplace(walkBatch.requests[i].id, FolderRead());
-        BriefLock::take(lock);
-        if (isStopped()) {
-            lock.unlock();
+        if (!readRequests(walkBatch, walkRead, lock))
             return std::nullopt;
-        }
         batchDone(walkBatch, walkRead, false);
         walkAhead.merge(walkRead);
         if (const auto at = walkAhead.find(id); at != walkAhead.end())
