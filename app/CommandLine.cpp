@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "core/FileNames.h"
+#include "core/text/FileNames.h"
 
 #include <QDir>
 #include <algorithm>

@@ -1,7 +1,9 @@
 #include "app/ApplicationSetup.h"
 #include "app/CommandLine.h"
-#include "core/FileNames.h"
-#include "core/SystemError.h"
+#include "core/folders/MountTable.h"
+#include "core/text/FileNames.h"
+#include "core/text/SystemError.h"
+#include "core/threads/ReadGate.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>
@@ -26,8 +28,11 @@ bool print(std::FILE* stream, const QString& text) {
 // window back, and the program may end before the answer comes.
 void reportIfUnreadable(const QString& folder) {
     std::thread([folder] {
-        const int fd =
-            open(FileNames::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const QByteArray path = FileNames::encode(folder);
+        const ReadPass pass(
+            MountTable::read().placeOf(std::string_view(path.constData(), size_t(path.size()))),
+            [] { return false; });
+        const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
             close(fd);
             return;

@@ -13,8 +13,8 @@
 
 #include "app/ApplicationSetup.h"
 #include "bench/YieldClock.h"
-#include "core/FileNames.h"
-#include "core/FolderRows.h"
+#include "core/folders/FolderRows.h"
+#include "core/text/FileNames.h"
 #include "support/UserInput.h"
 #include "ui/FolderView.h"
 #include "ui/MainWindow.h"

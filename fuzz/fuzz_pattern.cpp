@@ -4,8 +4,8 @@
 // the reference's answer. Names also go through the file-name decoding, which must give back
 // the very same bytes.
 
-#include "core/FileNames.h"
-#include "core/NamePattern.h"
+#include "core/text/FileNames.h"
+#include "core/text/NamePattern.h"
 
 #include <QList>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // bytes, taken next), the rest is the text. splitText must return, give at least one element, and
 // give exactly what splitting left to right gives with one empty last element dropped.
 
-#include "core/FileNames.h"
-#include "core/TextSplit.h"
+#include "core/text/FileNames.h"
+#include "core/text/TextSplit.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // list holds nothing up. Run through tests/fuse/run-blocked-read.sh, which mounts the mirror.
 
 #include "app/ApplicationSetup.h"
-#include "core/ChosenFolder.h"
+#include "core/folders/ChosenFolder.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"

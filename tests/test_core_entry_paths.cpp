@@ -2,9 +2,9 @@
 // entries called files or folders are the files and folders found, byte for byte, and the
 // others are not handed out as paths; a file URI carries every byte a name can hold.
 
-#include "core/EntryPaths.h"
-#include "core/FileNames.h"
-#include "core/SearchOptions.h"
+#include "core/text/EntryPaths.h"
+#include "core/text/FileNames.h"
+#include "core/text/SearchOptions.h"
 #include "support/SearchRun.h"
 #include "support/TestTree.h"
 

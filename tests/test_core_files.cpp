@@ -3,9 +3,9 @@
 // through a link, and refused without a hang when a folder or a FIFO is in the way. And where
 // the program keeps them: ProgramFiles::folderFor.
 
-#include "core/FileNames.h"
-#include "core/ProgramFiles.h"
-#include "core/StoredFiles.h"
+#include "core/run/ProgramFiles.h"
+#include "core/run/StoredFiles.h"
+#include "core/text/FileNames.h"
 #include "support/TestTree.h"
 
 #include <QDir>

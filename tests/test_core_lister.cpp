@@ -1,8 +1,8 @@
 // The folder list's source and the drive list's: FolderLister on real temporary folders (what
 // it lists, what it reports, which answers it drops, what it watches), and Volumes.
 
-#include "core/FolderLister.h"
-#include "core/Volumes.h"
+#include "core/folders/FolderLister.h"
+#include "core/folders/Volumes.h"
 #include "support/TestTree.h"
 
 #include <QDir>

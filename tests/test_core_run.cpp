@@ -2,11 +2,11 @@
 // and what each button does in each, the list's capacity, the checks before saving and opening,
 // leaving, and the folder chosen, pending, refused, restored, gone, and shown a row at a time.
 
-#include "core/ChosenFolder.h"
-#include "core/FolderRows.h"
-#include "core/ResultEntries.h"
-#include "core/RunControl.h"
-#include "core/Search.h"
+#include "core/folders/ChosenFolder.h"
+#include "core/folders/FolderRows.h"
+#include "core/run/ResultEntries.h"
+#include "core/run/RunControl.h"
+#include "core/walk/Search.h"
 #include "support/TestTree.h"
 
 #include <QDir>

@@ -3,9 +3,9 @@
 // a tree deeper than the longest path, cancelling, failures, an oracle against find, delivery
 // a whole folder at a time, bounded run-ahead and the read-ahead threads.
 
-#include "core/FileNames.h"
-#include "core/ReadDepth.h"
-#include "core/Search.h"
+#include "core/text/FileNames.h"
+#include "core/walk/ReadDepth.h"
+#include "core/walk/Search.h"
 #include "support/SearchRun.h"
 #include "support/TestTree.h"
 

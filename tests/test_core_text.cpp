@@ -2,12 +2,12 @@
 // agree, and as find -iname reads them), cutting texts at a separator, the six entry forms,
 // names that are not UTF-8, and line breaks inside names, shown and saved on one line.
 
-#include "core/EntryText.h"
-#include "core/FileNames.h"
-#include "core/LineBreaks.h"
-#include "core/NamePattern.h"
-#include "core/StoredFiles.h"
-#include "core/TextSplit.h"
+#include "core/run/StoredFiles.h"
+#include "core/text/EntryText.h"
+#include "core/text/FileNames.h"
+#include "core/text/LineBreaks.h"
+#include "core/text/NamePattern.h"
+#include "core/text/TextSplit.h"
 #include "support/TestTree.h"
 
 #include <QDir>

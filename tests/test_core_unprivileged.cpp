@@ -1,10 +1,10 @@
 // Places an ordinary user may not read, enter or write. Root may do all of that, so this suite
 // runs without root's privileges (tests/run-unprivileged.sh runs it as nobody).
 
-#include "core/FileNames.h"
-#include "core/ProgramFiles.h"
-#include "core/Search.h"
-#include "core/StoredFiles.h"
+#include "core/run/ProgramFiles.h"
+#include "core/run/StoredFiles.h"
+#include "core/text/FileNames.h"
+#include "core/walk/Search.h"
 #include "support/SearchRun.h"
 #include "support/TestTree.h"
 

@@ -3,8 +3,8 @@
 // through a kernel file system it was started on. The mounts are made in a mount namespace of
 // the test's own, so that none outlives it; that needs root, and the test skips without it.
 
-#include "core/FileNames.h"
-#include "core/SearchOptions.h"
+#include "core/text/FileNames.h"
+#include "core/text/SearchOptions.h"
 #include "support/SearchRun.h"
 #include "support/TestTree.h"
 

@@ -1,7 +1,7 @@
 // The desktop's opener itself, once: xdg-open found first on PATH gets the file's name as its
 // own bytes and the root folder as its working folder.
 
-#include "core/FileNames.h"
+#include "core/text/FileNames.h"
 #include "support/TestTree.h"
 #include "ui/FileOpener.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/ApplicationSetup.h"
 #include "app/CommandLine.h"
-#include "core/FileNames.h"
+#include "core/text/FileNames.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"

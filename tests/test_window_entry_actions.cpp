@@ -4,8 +4,8 @@
 // names no file or folder is never handed to the opener or the file manager.
 
 #include "app/ApplicationSetup.h"
-#include "core/FileNames.h"
-#include "core/ResultEntries.h"
+#include "core/run/ResultEntries.h"
+#include "core/text/FileNames.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"

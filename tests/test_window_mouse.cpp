@@ -2,7 +2,7 @@
 // takes a click at the spot where it is drawn, and does what a person expects of it.
 
 #include "app/ApplicationSetup.h"
-#include "core/FolderRows.h"
+#include "core/folders/FolderRows.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"

@@ -3,7 +3,7 @@
 // runs, and a window that follows the system while it is open.
 
 #include "app/ApplicationSetup.h"
-#include "core/FolderRows.h"
+#include "core/folders/FolderRows.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"

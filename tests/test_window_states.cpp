@@ -3,9 +3,9 @@
 // folder found by typing the start of its name, and a shown folder that is removed.
 
 #include "app/ApplicationSetup.h"
-#include "core/FolderRows.h"
-#include "core/RunControl.h"
-#include "core/Search.h"
+#include "core/folders/FolderRows.h"
+#include "core/run/RunControl.h"
+#include "core/walk/Search.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"

@@ -3,7 +3,7 @@
 // (tests/run-unprivileged.sh runs it as nobody).
 
 #include "app/ApplicationSetup.h"
-#include "core/FileNames.h"
+#include "core/text/FileNames.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"

@@ -6,7 +6,7 @@
 // folder through chosen(), and the folder list's answer moves the box with showFolder(). Its
 // focus shows as a frame (FocusFrame).
 
-#include "core/Volumes.h"
+#include "core/folders/Volumes.h"
 
 #include <QComboBox>
 #include <QHash>

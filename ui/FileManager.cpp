@@ -1,6 +1,6 @@
 #include "ui/FileManager.h"
 
-#include "core/EntryPaths.h"
+#include "core/text/EntryPaths.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
 #include "ui/FileOpener.h"
 
-#include "core/FileNames.h"
+#include "core/text/FileNames.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

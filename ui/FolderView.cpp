@@ -1,6 +1,6 @@
 #include "ui/FolderView.h"
 
-#include "core/FolderRows.h"
+#include "core/folders/FolderRows.h"
 #include "ui/FocusFrame.h"
 
 #include <QApplication>

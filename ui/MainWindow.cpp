@@ -1,8 +1,8 @@
 #include "ui/MainWindow.h"
 
-#include "core/ChosenFolder.h"
-#include "core/FolderRows.h"
-#include "core/ResultEntries.h"
+#include "core/folders/ChosenFolder.h"
+#include "core/folders/FolderRows.h"
+#include "core/run/ResultEntries.h"
 #include "ui/AboutDialog.h"
 #include "ui/CommandButton.h"
 #include "ui/DriveBox.h"

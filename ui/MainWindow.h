@@ -6,7 +6,7 @@
 // to it, reads the options once when the search button is pressed, and shows the state, the
 // entries and the messages the run control hands it. Nothing here waits for the file system.
 
-#include "core/RunControl.h"
+#include "core/run/RunControl.h"
 
 #include <QDialog>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "ui/ResultList.h"
 
-#include "core/ResultEntries.h"
+#include "core/run/ResultEntries.h"
 #include "ui/FocusFrame.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "support/SearchRun.h"
 
-#include "core/Search.h"
+#include "core/walk/Search.h"
 
 #include <QTest>
 

@@ -3,7 +3,7 @@
 // Runs a search to its end through Search's public API, taking the entries as they are
 // announced, and keeps what came: every entry, each batch as it was taken, and the ends.
 
-#include "core/SearchOptions.h"
+#include "core/text/SearchOptions.h"
 
 #include <QList>
 #include <QStringList>

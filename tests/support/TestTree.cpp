@@ -1,6 +1,6 @@
 #include "support/TestTree.h"
 
-#include "core/FileNames.h"
+#include "core/text/FileNames.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
 #include "support/TestWindow.h"
 
-#include "core/FolderRows.h"
+#include "core/folders/FolderRows.h"
 #include "support/UserInput.h"
 #include "ui/FolderView.h"
 

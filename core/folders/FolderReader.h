@@ -1,0 +1,57 @@
+#pragma once
+
+// Reads one folder from an open descriptor with getdents64: the entry types come with the
+// names, so an ordinary entry costs no further system call; only a link or an entry of unknown
+// type is looked at with a stat. Hidden (dot) names are left out. Links to files count as
+// files; dangling links and special files are left out. Without a pattern (a folder list),
+// links to folders are listed as subfolders marked as links, which nothing walks into. With one
+// (a search, which walks no link), only a link whose name matches is looked at, and only a link
+// to a file is kept.
+//
+// Names stay the system's bytes in one buffer: a file name is decoded only when it matched.
+// It does not open the folder, walk, or keep anything between calls.
+
+#include "core/text/NamePattern.h"
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct FolderListing {
+    struct Name {
+        uint32_t offset = 0;
+        uint16_t length = 0;
+        bool isLink = false; // for a subfolder: a link to a folder, listed but never walked into
+    };
+    std::string bytes;            // the names, each followed by a NUL
+    std::vector<Name> subfolders; // sorted alphabetically, ignoring case
+    std::vector<Name> files;      // the files that matched, sorted likewise
+
+    std::string_view name(const Name& entry) const {
+        return std::string_view(bytes.data() + entry.offset, entry.length);
+    }
+    const char* cName(const Name& entry) const { return bytes.data() + entry.offset; }
+    size_t memoryUse() const {
+        return bytes.capacity() + (subfolders.capacity() + files.capacity()) * sizeof(Name);
+    }
+};
+
+namespace FolderReader {
+
+// How the folder's file system answers a read of its names.
+enum class Reads {
+    MayStopShort, // a read may hand back fewer names than fit although more follow
+    FillToTheEnd, // a read hands back as many names as fit: one with room left was the last
+};
+
+// Fills `listing` from the folder open as `folderFd`, keeping the files that `pattern`
+// matches (none without a pattern). Returns 0, or the errno that stopped the read.
+int read(int folderFd, const NamePattern* pattern, FolderListing& listing,
+         Reads reads = Reads::MayStopShort);
+
+// Whether `a` sorts before `b` in a folder list: ignoring case, then by case.
+bool lessIgnoringCase(std::string_view a, std::string_view b);
+
+} // namespace FolderReader

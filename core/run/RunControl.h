@@ -1,0 +1,115 @@
+#pragma once
+
+// The run control: the states a person moves the program through, and what the search button,
+// the exit button, Esc and the close box do in each of them.
+//
+//   Options ──search──► Searching ──walk over, cancel, or list full──► Results
+//      ▲                    │ start folder unreadable                     │
+//      └────────────────────┴───────────── new search ◄──────────────────┘
+//
+// It owns the search, the found entries with the list's capacity, the chosen folder, and the
+// checks made before the list is saved or an entry opened; each of those checks runs off the
+// caller's thread. It knows no control: the window wires its controls to the calls below,
+// reads the options once when a search is asked for, and shows what the signals hand it.
+
+#include "core/text/EntryPaths.h"
+#include "core/text/SearchOptions.h"
+#include "core/threads/NewestWins.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+
+class ChosenFolder;
+class Mailbox;
+class ResultEntries;
+class QTimer;
+class Search;
+
+class RunControl : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Options, Searching, Results };
+
+    explicit RunControl(QObject* parent = nullptr);
+    ~RunControl() override;
+
+    // Where setup.ini and lista.txt are kept; the program's own choice unless set before start().
+    void setFilesFolder(const QString& folder) { m_filesFolder = folder; }
+    QString filePath(const QString& name);
+    // Shows the start folder, then `requested`, else the folder saved at the last exit.
+    void start(const QString& startFolder, const QString& requested = {});
+
+    // What a person does. `options` is read when the search button is pressed; its start
+    // folder is the chosen folder's.
+    void searchPressed(SearchOptions options);
+    void exitPressed();
+    void escapePressed();
+    void leave(); // after "Ja" to leaving, or the close box
+    void removeEntries(const QList<int>& rows, int currentRow);
+    void saveList();
+    void openEntry(int row);
+    // Opens the rows' entries as openEntry does, each file in its program and each folder in
+    // the file manager; nothing unless the entries name files or folders (full paths, with
+    // their extensions).
+    void openEntries(const QList<int>& rows);
+    // The full paths of the rows' entries, at most MostHandedOutAtOnce of them in list order:
+    // what may go to a file manager or an opener. None when the entries name nothing.
+    QStringList pathsAt(const QList<int>& rows) const;
+    static constexpr int MostHandedOutAtOnce = 10;
+
+    State state() const { return m_state; }
+    // Entries added by the search, whatever was removed since, as the count shows them.
+    qsizetype found() const { return m_found; }
+    static QString countText(qsizetype count);
+    bool canOpenEntries() const { return m_canOpenEntries; }
+    EntryPaths::Kind entryKind() const;
+    QString lastStartFolder() const { return m_lastStartFolder; }
+
+    ChosenFolder& chosenFolder() const { return *m_chosenFolder; }
+    ResultEntries& entries() const { return *m_entries; }
+    Search& search() const { return *m_search; }
+
+    static const QString FullListMessage;
+
+signals:
+    void stateChanged(RunControl::State state);
+    void countChanged(const QString& text);
+    void leaveAsked();                // "Avsluta programmet?": leave() on yes
+    void leaving();                   // every window goes now
+    void warned(const QString& text); // an exclamation box
+    void informed(const QString& text, const QString& title); // a plain box
+    void listSaved(const QString& text, const QString& title, const QString& file);
+    void openRequested(const QString& file);
+    void searchEnded(); // the results show a finished, cancelled or full search
+
+private:
+    void startSearch(SearchOptions options);
+    void entriesFound();
+    void takeEntries();
+    void endSearch();
+    void prepareNewSearch();
+    void setState(State state);
+    void open(const QStringList& entries, bool folders);
+
+    ChosenFolder* m_chosenFolder = nullptr;
+    ResultEntries* m_entries = nullptr;
+    Search* m_search = nullptr;
+    QTimer* m_listUpdate = nullptr; // the next time the list takes the entries found
+    QElapsedTimer m_sinceListUpdate;
+    State m_state = State::Options;
+    QString m_filesFolder;
+    QString m_lastStartFolder; // empty until a search has started
+    QString m_folderBeforeSearch;
+    QString m_refusedStart; // the start folder of the last search, when it could not be read
+    qsizetype m_found = 0;
+    bool m_listFull = false;
+    bool m_canOpenEntries = true;
+    std::shared_ptr<Mailbox> m_mailbox;
+    // The newest save and the newest open: an older one still waiting to reach a silent
+    // folder gives up.
+    NewestWins m_saves;
+    NewestWins m_opens;
+};

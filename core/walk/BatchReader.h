@@ -1,0 +1,64 @@
+#pragma once
+
+// Reads folders for a search, outside every lock: a thread takes a few requests at once (a
+// batch), passes the read gate once for all of them, reads them one after the other and makes
+// the requests for their subfolders, so that handing them back takes one lock. How a folder is
+// read is the same for every thread of one search and set before its first read: the pattern,
+// whether subfolders are walked, the mount table.
+//
+// It owns no thread and no queue (ReadAhead does); a batch belongs to the thread reading it.
+
+#include "core/folders/MountTable.h"
+#include "core/text/NamePattern.h"
+#include "core/walk/FolderRead.h"
+
+#include <atomic>
+#include <list>
+#include <optional>
+#include <vector>
+
+// The requests not yet read, in the order the walk takes folders: a folder before everything
+// below it, a folder's subfolders from the last to the first. A request being read keeps its
+// place, marked as taken; when the read is done, the requests for its subfolders take it.
+struct QueuedRequest {
+    ReadRequest request;
+    bool taken = false;
+};
+using RequestQueue = std::list<QueuedRequest>;
+
+// Requests taken together by one thread, with what came of them. Each thread keeps its own, so
+// that its room is reused.
+struct Batch {
+    std::vector<RequestQueue::iterator> places; // in the queue, while they are read
+    std::vector<ReadRequest> requests;
+    std::vector<ReadGate::Place> gatePlaces;
+    std::vector<FolderRead> folders;
+    std::vector<RequestQueue> subfolderRequests; // each folder's, in the walk's order
+    std::optional<bool> slept; // whether the thread waited on the disk, when it looked
+
+    size_t size() const { return requests.size(); }
+    void clear();
+};
+
+class BatchReader {
+public:
+    BatchReader(NamePattern pattern, bool includeSubfolders, MountTable mounts,
+                bool startsOnSystem);
+
+    const MountTable& mounts() const { return m_mounts; }
+    // Ids for `count` requests, one after the other: the first.
+    uint64_t newIds(size_t count) const;
+    // Reads the batch's folders and makes the requests for their subfolders. A folder the
+    // gate did not let through before `stopped` came true is left unread (ECANCELED).
+    void read(Batch& batch, const std::atomic<bool>& stopped) const;
+
+private:
+    FolderRead readFolder(const ReadRequest& request) const;
+    RequestQueue requestsFor(FolderRead& folder, const ReadRequest& from) const;
+
+    const NamePattern m_pattern;
+    const bool m_includeSubfolders;
+    const MountTable m_mounts;
+    const bool m_startsOnSystem; // kernel file systems are walked into only from one of them
+    mutable std::atomic<uint64_t> m_nextId{1};
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+// What crosses between the walk and the read-ahead: a request to read one folder, and the
+// folder read that comes back. Both are self-contained: whoever holds one owns it, and nothing
+// in it points into the state of another thread.
+
+#include "core/folders/FolderReader.h"
+#include "core/threads/ReadGate.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <utility>
+
+// An open folder, closed with its last holder.
+struct Descriptor {
+    explicit Descriptor(int fd) : fd(fd) {}
+    ~Descriptor() {
+        if (fd >= 0)
+            close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int release() { return std::exchange(fd, -1); }
+    int fd;
+};
+
+// A folder to read: everything a reader needs and nothing of the walk's. A folder is opened
+// relative to its parent's descriptor, so that no path is ever too long to open; the parent's
+// descriptor lives while a request of one of its subfolders still waits.
+struct ReadRequest {
+    uint64_t id = 0;
+    std::shared_ptr<const Descriptor> parent; // none for the start folder: `name` is its path
+    std::string name;
+    ReadGate::Place place;
+    bool isRoot = false; // the folder is "/"
+};
+
+// What a read hands back.
+struct FolderRead {
+    int error = 0;                 // errno of a folder that could not be opened
+    FolderListing listing;         // its subfolders are those the walk enters
+    uint64_t firstSubfolderId = 0; // the request of listing.subfolders[k] is firstSubfolderId + k
+    size_t bytes = 0;              // what it counts against the read-ahead bound
+    std::shared_ptr<const Descriptor> descriptor; // until its subfolders' requests hold it
+};
