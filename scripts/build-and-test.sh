@@ -15,7 +15,7 @@ started=$SECONDS
 
 # Races: the core on real trees (a start/cancel stress among them) and the window on the
 # offscreen platform.
-race_tests=(test_core_search test_core_lister test_core_run test_core_files test_core_text
+race_tests=(test_core_search test_core_threads test_core_lister test_core_run test_core_files test_core_text
     test_window_keyboard test_window_mouse test_window_results test_window_states
     test_window_corners test_window_entry_actions test_about)
 

@@ -2,6 +2,8 @@
 // it lists, what it reports, which answers it drops, what it watches), and Volumes.
 
 #include "core/folders/FolderLister.h"
+#include "core/folders/MountTable.h"
+#include "core/folders/PathHash.h"
 #include "core/folders/Volumes.h"
 #include "support/TestTree.h"
 
@@ -206,6 +208,64 @@ private slots:
                          !mountPoint.startsWith(QLatin1String("/sys")),
                      qPrintable(mountPoint));
         }
+    }
+
+    // The table as the kernel writes it: a blank in a mount point escaped, a folder bound in a
+    // second place, the kernel's own, local and shared file systems, a kind nobody knows, and
+    // two mounts over one place, the later on top.
+    void theMountTableIsReadAndClassifiedOnce() {
+        const std::string mountinfo = "21 1 253:1 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n"
+                                      "22 21 0:5 / /proc rw,nosuid - proc proc rw\n"
+                                      "23 21 0:30 / /tmp rw shared:2 - tmpfs tmpfs rw\n"
+                                      "24 21 253:2 / /mnt/my\\040disk rw - xfs /dev/vdb rw\n"
+                                      "25 21 253:2 /sub /srv/bound rw - xfs /dev/vdb rw\n"
+                                      "26 21 0:40 / /mnt/share rw - nfs4 server:/export rw\n"
+                                      "27 21 0:41 / /mnt/remote rw - fuse.sshfs ann@host: rw\n"
+                                      "28 21 0:42 / /mnt/odd rw - weirdfs none rw\n"
+                                      "29 21 0:43 / /mnt/auto rw - autofs systemd-1 rw\n"
+                                      "30 29 0:44 / /mnt/auto rw - nfs server:/auto rw\n"
+                                      "31 21 0:45 / /opt/over rw - proc proc rw\n"
+                                      "32 31 0:46 / /opt/over rw - tmpfs tmpfs rw\n";
+        const MountTable table = MountTable::parse(mountinfo);
+        QCOMPARE(table.mounts().size(), size_t(12));
+        const auto kindAt = [&](const char* path) { return table.holding(path)->kind; };
+        using Kind = MountTable::Kind;
+        QCOMPARE(table.holding("/mnt/my disk/x")->path, std::string("/mnt/my disk"));
+        QCOMPARE(kindAt("/mnt/my disk/x"), Kind::Local);
+        QCOMPARE(table.holding("/srv/bound/a")->path, std::string("/srv/bound"));
+        QCOMPARE(kindAt("/srv/bound/a"), Kind::Local);
+        QCOMPARE(kindAt("/home/ann"), Kind::Local);
+        QCOMPARE(kindAt("/tmp/x"), Kind::Local);
+        QCOMPARE(kindAt("/proc/self"), Kind::System);
+        QCOMPARE(kindAt("/mnt/share/x"), Kind::MayHang);
+        QCOMPARE(kindAt("/mnt/remote"), Kind::MayHang);
+        QCOMPARE(kindAt("/mnt/odd"), Kind::MayHang);    // a kind nobody knows may hang
+        QCOMPARE(kindAt("/mnt/auto/x"), Kind::MayHang); // the share on top of the automounter
+        QCOMPARE(kindAt("/opt/over"), Kind::Local);
+        QCOMPARE(MountTable::kindOf("autofs"), Kind::System);
+        QCOMPARE(MountTable::kindOf("fusectl"), Kind::System);
+        QCOMPARE(MountTable::kindOf("overlay"), Kind::Local);
+
+        // What the search asks of each folder it enters, by the hashes of their paths.
+        QVERIFY(table.isMountPoint(PathHash::of("/mnt/my disk")));
+        QVERIFY(!table.isMountPoint(PathHash::of("/mnt/my")));
+        QVERIFY(table.isSystemMountPoint(PathHash::of("/proc")));
+        QVERIFY(!table.isSystemMountPoint(PathHash::of("/opt/over")));
+        QVERIFY(!table.isSystemMountPoint(PathHash::of("/mnt/auto")));
+        QVERIFY(table.mayHang(table.volumeOf("/mnt/share/a/b")));
+        QVERIFY(table.mayHang(table.volumeOf("/mnt/odd")));
+        QVERIFY(!table.mayHang(table.volumeOf("/srv/bound")));
+        QVERIFY(table.readsFillToTheEnd(table.volumeOf("/tmp")));
+        QVERIFY(!table.readsFillToTheEnd(table.volumeOf("/mnt/my disk")));
+        QCOMPARE(table.volumeOf("/mnt/sharer"), PathHash::of("/"));
+
+        // The drive box takes the disks and the shares, not the kernel's or memory's own.
+        QStringList drives;
+        for (const Volume& volume : Volumes::of(table, [] { return false; }))
+            drives.append(volume.mountPoint);
+        QVERIFY2(drives.contains("/mnt/share") && drives.contains("/mnt/remote") &&
+                     !drives.contains("/proc") && !drives.contains("/tmp"),
+                 qPrintable(drives.join(u' ')));
     }
 
     void thePathIsHeldByTheLongestMountPointBeforeIt() {
