@@ -71,15 +71,17 @@ void FolderView::highlightShownFolder() {
     setCurrentIndex(current);
     scrollTo(current);
     m_settingHighlight = false;
-    m_highlightMoved = kept >= 0;
+    m_highlightMoved = kept >= 0 && kept != m_rows->currentRow();
     m_folderBefore.clear();
     m_highlightBefore.clear();
 }
 
+// A highlight moved back onto the shown folder is where it started: Enter there searches, and
+// leaving the list chooses nothing.
 void FolderView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QListView::currentChanged(current, previous);
     if (!m_settingHighlight && current.isValid())
-        m_highlightMoved = true;
+        m_highlightMoved = current.row() != m_rows->currentRow();
 }
 
 QString FolderView::shownFolder() const {
