@@ -129,7 +129,7 @@ QList<Volume> read() {
         if (!network && !isFolder(mountPoint))
             continue;
         found.removeIf([&](const Volume& v) { return v.mountPoint == mountPoint; });
-        found.append({mountPoint, labelOf(source, type)});
+        found.append({mountPoint, labelOf(source, type), network});
     }
     return found;
 }

@@ -16,6 +16,7 @@
 struct Volume {
     QString mountPoint;
     QString label;
+    bool network = false; // a share on another machine
     QString driveText() const { return mountPoint + QStringLiteral(" [") + label + u']'; }
     bool operator==(const Volume&) const = default;
 };

@@ -7,6 +7,7 @@
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
+#include "ui/FolderView.h"
 #include "ui/MainWindow.h"
 
 #include <QAbstractItemView>
@@ -161,6 +162,58 @@ QString unseenFocus(QWidget* control, const QImage& focused, const QImage& unfoc
         .arg(line);
 }
 
+// What a list draws of each of its rows, as found in its pixels: the stretches of pixel rows
+// with anything but the background, each with its leftmost drawn column (an icon's left edge)
+// and its first drawn column at least an icon's width further on (its text's start).
+struct DrawnRow {
+    int top = 0;
+    int bottom = 0;
+    bool highlighted = false;
+    int iconLeft = 0;
+    int textLeft = -1;
+};
+
+QList<DrawnRow> drawnRows(const QImage& picture, QRgb background, int iconSize) {
+    const auto drawn = [&](int x, int y) { return picture.pixel(x, y) != background; };
+    // A highlighted row is drawn up to the list's right edge, which no name reaches.
+    const auto highlighted = [&](int y) { return drawn(picture.width() - 3, y); };
+    QList<DrawnRow> rows;
+    for (int y = 0; y < picture.height(); ++y) {
+        int left = -1;
+        for (int x = 0; x < picture.width() && left < 0; ++x)
+            if (drawn(x, y))
+                left = x;
+        if (left < 0)
+            continue;
+        if (rows.isEmpty() || rows.last().bottom != y - 1 ||
+            rows.last().highlighted != highlighted(y))
+            rows.append({y, y, highlighted(y), left});
+        rows.last().bottom = y;
+        rows.last().iconLeft = std::min(rows.last().iconLeft, left);
+    }
+    for (DrawnRow& row : rows)
+        for (int x = row.iconLeft + iconSize; x < picture.width() && row.textLeft < 0; ++x)
+            for (int y = row.top; y <= row.bottom && row.textLeft < 0; ++y)
+                if (drawn(x, y))
+                    row.textLeft = x;
+    return rows;
+}
+
+// Whether `icon`'s opaque pixels are drawn somewhere in `picture`, unscaled.
+bool showsIcon(const QImage& picture, const QImage& icon) {
+    for (int top = 0; top + icon.height() <= picture.height(); ++top)
+        for (int left = 0; left + icon.width() <= picture.width(); ++left) {
+            bool same = true;
+            for (int y = 0; y < icon.height() && same; ++y)
+                for (int x = 0; x < icon.width() && same; ++x)
+                    same = qAlpha(icon.pixel(x, y)) < 255 ||
+                           picture.pixel(left + x, top + y) == (icon.pixel(x, y) | 0xff000000);
+            if (same)
+                return true;
+        }
+    return false;
+}
+
 QWidget* focused() {
     return QApplication::focusWidget();
 }
@@ -205,6 +258,63 @@ private slots:
         QCOMPARE(spokenName(w.control<QWidget>("countLabel")), QStringLiteral("Hittade: 3"));
         click(&w.window, "searchButton"); // "Ny sökning"
         QCOMPARE(spokenName(w.control<QWidget>("countLabel")), QStringLiteral("Hittade: 0"));
+    }
+
+    // The folder list draws a tree: each row as tall as a name and its 16-pixel icon need, so
+    // that 11 folders fit in the list, and each row, icon and name together, stepped in by its
+    // level. The drive box shows the drive's icon. Measured from the pixels drawn.
+    void theFolderListIsATree() {
+        TestTree tree;
+        for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"})
+            tree.folder(QStringLiteral("S/T/") + QLatin1String(name));
+        Window w(tree.path("S/T"), tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S/T"); }));
+        FolderView* list = w.folderView();
+        const int iconSize = list->style()->pixelMetric(QStyle::PM_SmallIconSize);
+        QCOMPARE(iconSize, 16);
+        const QImage picture = list->viewport()->grab().toImage();
+        const QList<DrawnRow> rows =
+            drawnRows(picture, list->palette().color(QPalette::Base).rgb(), iconSize);
+        qsizetype current = 0;
+        while (current < rows.size() && !rows[current].highlighted)
+            ++current;
+        QVERIFY2(current >= 2 && current + 3 < rows.size(),
+                 "no ancestors, shown folder, subfolders");
+
+        // The highlight fills the shown folder's row; the others are drawn at the same pitch.
+        const int height = rows[current].bottom - rows[current].top + 1;
+        QVERIFY2(height >= iconSize && list->viewport()->height() / height >= 11,
+                 qPrintable(QStringLiteral("rows %1 pixels high").arg(height)));
+        for (qsizetype i = current + 2; i < rows.size(); ++i)
+            QCOMPARE(rows[i].top - rows[i - 1].top, height);
+        for (const DrawnRow& row : rows)
+            QVERIFY2(row.bottom - row.top < height, "a row's icon reaches into the next row");
+
+        // Each ancestor's icon a step further in than its parent's, the subfolders' two steps
+        // further than the last ancestor's (one for the shown folder); every name at the same
+        // distance from its own icon.
+        const int step = rows[1].iconLeft - rows[0].iconLeft;
+        QVERIFY2(step >= 8, qPrintable(QStringLiteral("a level steps in %1 pixels").arg(step)));
+        for (qsizetype i = 1; i < current; ++i)
+            QCOMPARE(rows[i].iconLeft - rows[i - 1].iconLeft, step);
+        for (qsizetype i = current + 1; i < rows.size(); ++i)
+            QCOMPARE(rows[i].iconLeft, rows[current - 1].iconLeft + 2 * step);
+        for (const DrawnRow& row : rows) {
+            if (row.highlighted)
+                continue;
+            const int apart = row.textLeft - row.iconLeft;
+            QVERIFY2(std::abs(apart - (rows[0].textLeft - rows[0].iconLeft)) <= 2,
+                     qPrintable(QStringLiteral("a name %1 pixels from its icon").arg(apart)));
+        }
+
+        auto* driveBox = w.control<QComboBox>("driveBox");
+        QVERIFY(waitFor([&] { return driveBox->count() > 0; })); // the mount table is read
+        const QImage drive = driveBox->style()
+                                 ->standardIcon(QStyle::SP_DriveHDIcon)
+                                 .pixmap(iconSize)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(showsIcon(shown(driveBox), drive));
     }
 
     void everyTextStandsOutUnderADarkPalette() {

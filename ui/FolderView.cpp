@@ -12,11 +12,27 @@
 
 namespace {
 
-// Draws each row with the icon of its kind: an open folder for the shown folder and those
-// above it, a closed one for a subfolder, a folder with a link arrow for a link.
-class FolderIcons : public QStyledItemDelegate {
+constexpr int LevelStep = 10; // pixels a level is indented by, as at 96 dots per inch
+
+// Draws each row indented by its level, icon and name together, as a tree is drawn, with the
+// icon of its kind: an open folder for the shown folder and those above it, a closed one for a
+// subfolder, a folder with a link arrow for a link. The icon is drawn at the style's small icon
+// size, 16 pixels: a list's own icon size is larger in some styles (24 in Fusion), and rows
+// sized to it held 7 folders where 11 fit.
+class FolderRowPainter : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem indented = option;
+        indented.rect.setLeft(option.rect.left() + indentOf(index));
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indentOf(index), 0);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -36,6 +52,13 @@ protected:
         }
         option->icon = style->standardIcon(icon);
         option->features |= QStyleOptionViewItem::HasDecoration;
+        const int size = style->pixelMetric(QStyle::PM_SmallIconSize, nullptr, option->widget);
+        option->decorationSize = QSize(size, size);
+    }
+
+private:
+    static int indentOf(const QModelIndex& index) {
+        return index.data(FolderRows::LevelRole).toInt() * LevelStep;
     }
 };
 
@@ -45,7 +68,7 @@ FolderView::FolderView(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setItemDelegate(new FolderIcons(this));
+    setItemDelegate(new FolderRowPainter(this));
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { chooseHighlighted(); });
 }
 
@@ -135,8 +158,7 @@ void FolderView::focusOutEvent(QFocusEvent* event) {
         chooseMovedHighlight();
 }
 
-// Typing moves to the next folder whose name starts with what was typed; the rows' indentation
-// is not part of a name.
+// Typing moves to the next folder whose name starts with what was typed.
 void FolderView::keyboardSearch(const QString& search) {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const bool goesOn = now - m_typedAt < QApplication::keyboardInputInterval();
