@@ -317,6 +317,74 @@ private slots:
         QVERIFY(showsIcon(shown(driveBox), drive));
     }
 
+    // A CR or LF in a found name is drawn as a mark of its own: something is drawn for it, the
+    // two marks differ, and neither looks like the box of a missing character nor like any of
+    // the other control characters 1 to 31. Compared row by row from the pixels of the list,
+    // each row's name one letter and the character after it.
+    void theLineBreakMarksAreDrawn() {
+        TestTree tree;
+        const QString missing = QStringLiteral("\u0378"); // unassigned: no font draws it
+        const QList<QPair<QChar, QList<int>>> groups = {
+            {u'a', {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12}},
+            {u'b', {14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25}},
+            {u'c', {26, 27, 28, 29, 30, 31}}};
+        for (const auto& [letter, controls] : groups) {
+            for (const QString& after :
+                 {QStringLiteral("\r"), QStringLiteral("\n"), QString(), missing})
+                tree.file(QStringLiteral("S/") + letter + after);
+            for (const int control : controls)
+                tree.file(QStringLiteral("S/") + letter + QChar(control));
+        }
+        Window w(tree.path("S"), tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+        w.setOption("fullPaths", false);
+        QAbstractItemView* list = w.resultList();
+        for (const auto& [letter, controls] : groups) {
+            w.typePattern(QString(letter) + u'*');
+            QVERIFY(w.search());
+            QCOMPARE(list->model()->rowCount(), controls.size() + 4);
+            QVERIFY(list->selectionModel()->selectedIndexes().isEmpty());
+            // Each row's picture by the name it shows.
+            const QImage picture = list->viewport()->grab().toImage();
+            QHash<QString, QImage> rows;
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                const QModelIndex index = list->model()->index(row, 0);
+                const QRect place = list->visualRect(index);
+                QVERIFY2(picture.rect().contains(place), "a row out of sight");
+                rows.insert(index.data().toString(), picture.copy(place));
+            }
+            const QImage cr = rows.value(QString(letter) + u'\u240D');
+            const QImage lf = rows.value(QString(letter) + u'\u240A');
+            QVERIFY(!cr.isNull() && !lf.isNull());
+            QVERIFY2(cr != rows.value(QString(letter)), "nothing drawn for CR");
+            QVERIFY2(lf != rows.value(QString(letter)), "nothing drawn for LF");
+            QVERIFY2(cr != lf, "CR and LF look alike");
+            // The letter before a mark is drawn where the style draws it without one.
+            const QImage plain = rows.value(QString(letter));
+            const QRgb base = list->palette().color(QPalette::Base).rgb();
+            int letterEnd = 0;
+            for (int x = 0; x < plain.width(); ++x)
+                for (int y = 0; y < plain.height(); ++y)
+                    if (plain.pixel(x, y) != base)
+                        letterEnd = x + 1;
+            QVERIFY(letterEnd > 0);
+            QCOMPARE(cr.copy(0, 0, letterEnd, cr.height()),
+                     plain.copy(0, 0, letterEnd, plain.height()));
+            QCOMPARE(lf.copy(0, 0, letterEnd, lf.height()),
+                     plain.copy(0, 0, letterEnd, plain.height()));
+            QVERIFY2(cr != rows.value(letter + missing), "CR drawn as a missing character");
+            QVERIFY2(lf != rows.value(letter + missing), "LF drawn as a missing character");
+            for (const int control : controls) {
+                const QImage other = rows.value(QString(letter) + QChar(control));
+                QVERIFY(!other.isNull());
+                QVERIFY2(other != cr && other != lf,
+                         qPrintable(QStringLiteral("character %1 looks like a mark").arg(control)));
+            }
+            click(&w.window, "searchButton"); // "Ny sökning"
+            QVERIFY(waitFor([&] { return w.window.state() == MainWindow::State::Options; }));
+        }
+    }
+
     void everyTextStandsOutUnderADarkPalette() {
         TestTree tree;
         tree.file("S/Under/a.txt");

@@ -2,13 +2,13 @@
 
 #include "core/FolderRows.h"
 #include "ui/FocusFrame.h"
+#include "ui/LineBreakMarks.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 
 namespace {
 
@@ -18,25 +18,25 @@ constexpr int LevelStep = 10; // pixels a level is indented by, as at 96 dots pe
 // icon of its kind: an open folder for the shown folder and those above it, a closed one for a
 // subfolder, a folder with a link arrow for a link. The icon is drawn at the style's small icon
 // size, 16 pixels: a list's own icon size is larger in some styles (24 in Fusion), and rows
-// sized to it held 7 folders where 11 fit.
-class FolderRowPainter : public QStyledItemDelegate {
+// sized to it held 7 folders where 11 fit. A line break in a name shows as its mark.
+class FolderRowPainter : public LineBreakMarks {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using LineBreakMarks::LineBreakMarks;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem indented = option;
         indented.rect.setLeft(option.rect.left() + indentOf(index));
-        QStyledItemDelegate::paint(painter, indented, index);
+        LineBreakMarks::paint(painter, indented, index);
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QStyledItemDelegate::sizeHint(option, index) + QSize(indentOf(index), 0);
+        return LineBreakMarks::sizeHint(option, index) + QSize(indentOf(index), 0);
     }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
+        LineBreakMarks::initStyleOption(option, index);
         const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
         QStyle::StandardPixmap icon = QStyle::SP_DirOpenIcon;
         switch (FolderRows::Kind(index.data(FolderRows::KindRole).toInt())) {
