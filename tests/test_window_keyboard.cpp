@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace UserInput;
@@ -122,8 +123,8 @@ private slots:
         QVERIFY(windowManagerActivates(&window));
         QCOMPARE(focused(), QStringLiteral("searchButton"));
 
-        // Enter on a subfolder highlighted with the arrows opens it and searches nothing; the
-        // next Enter searches there and leaves the focus on the search button.
+        // Enter on a subfolder highlighted with the arrows opens it and searches nothing; an
+        // Enter on the shown folder searches there and leaves the focus on the search button.
         key(&window, Qt::Key_Tab);
         const double folderViewBefore = framedShare(folderView);
         key(&window, Qt::Key_Tab);
@@ -138,7 +139,22 @@ private slots:
         QVERIFY(waitFor([&] { return folderView->shownFolder() == tree.path("sub"); }));
         QCOMPARE(window.state(), MainWindow::State::Options);
         QCOMPARE(focused(), QStringLiteral("folderView"));
+        // A highlight moved away and back onto the shown folder chooses nothing: not when the
+        // list loses the focus, and Enter there searches at its first press.
+        QSignalSpy chosen(folderView, &FolderView::chosen);
+        key(&window, Qt::Key_Down);
+        key(&window, Qt::Key_Up);
+        QCOMPARE(folderView->highlightedFolder(), tree.path("sub"));
+        key(&window, Qt::Key_Tab);
+        QCOMPARE(focused(), QStringLiteral("driveBox"));
+        key(&window, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(focused(), QStringLiteral("folderView"));
+        QCOMPARE(chosen.size(), 0);
+        key(&window, Qt::Key_Down);
+        key(&window, Qt::Key_Up);
         key(&window, Qt::Key_Return);
+        QVERIFY(window.state() != MainWindow::State::Options);
+        QCOMPARE(chosen.size(), 0);
         QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Results; }));
         QCOMPARE(resultList->model()->rowCount(), 1);
         QCOMPARE(resultList->model()->index(0, 0).data().toString(), tree.path("sub/inner.txt"));

@@ -7,6 +7,7 @@
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
+#include "ui/FolderView.h"
 #include "ui/MainWindow.h"
 
 #include <QAbstractItemView>
@@ -161,6 +162,58 @@ QString unseenFocus(QWidget* control, const QImage& focused, const QImage& unfoc
         .arg(line);
 }
 
+// What a list draws of each of its rows, as found in its pixels: the stretches of pixel rows
+// with anything but the background, each with its leftmost drawn column (an icon's left edge)
+// and its first drawn column at least an icon's width further on (its text's start).
+struct DrawnRow {
+    int top = 0;
+    int bottom = 0;
+    bool highlighted = false;
+    int iconLeft = 0;
+    int textLeft = -1;
+};
+
+QList<DrawnRow> drawnRows(const QImage& picture, QRgb background, int iconSize) {
+    const auto drawn = [&](int x, int y) { return picture.pixel(x, y) != background; };
+    // A highlighted row is drawn up to the list's right edge, which no name reaches.
+    const auto highlighted = [&](int y) { return drawn(picture.width() - 3, y); };
+    QList<DrawnRow> rows;
+    for (int y = 0; y < picture.height(); ++y) {
+        int left = -1;
+        for (int x = 0; x < picture.width() && left < 0; ++x)
+            if (drawn(x, y))
+                left = x;
+        if (left < 0)
+            continue;
+        if (rows.isEmpty() || rows.last().bottom != y - 1 ||
+            rows.last().highlighted != highlighted(y))
+            rows.append({y, y, highlighted(y), left});
+        rows.last().bottom = y;
+        rows.last().iconLeft = std::min(rows.last().iconLeft, left);
+    }
+    for (DrawnRow& row : rows)
+        for (int x = row.iconLeft + iconSize; x < picture.width() && row.textLeft < 0; ++x)
+            for (int y = row.top; y <= row.bottom && row.textLeft < 0; ++y)
+                if (drawn(x, y))
+                    row.textLeft = x;
+    return rows;
+}
+
+// Whether `icon`'s opaque pixels are drawn somewhere in `picture`, unscaled.
+bool showsIcon(const QImage& picture, const QImage& icon) {
+    for (int top = 0; top + icon.height() <= picture.height(); ++top)
+        for (int left = 0; left + icon.width() <= picture.width(); ++left) {
+            bool same = true;
+            for (int y = 0; y < icon.height() && same; ++y)
+                for (int x = 0; x < icon.width() && same; ++x)
+                    same = qAlpha(icon.pixel(x, y)) < 255 ||
+                           picture.pixel(left + x, top + y) == (icon.pixel(x, y) | 0xff000000);
+            if (same)
+                return true;
+        }
+    return false;
+}
+
 QWidget* focused() {
     return QApplication::focusWidget();
 }
@@ -205,6 +258,131 @@ private slots:
         QCOMPARE(spokenName(w.control<QWidget>("countLabel")), QStringLiteral("Hittade: 3"));
         click(&w.window, "searchButton"); // "Ny sökning"
         QCOMPARE(spokenName(w.control<QWidget>("countLabel")), QStringLiteral("Hittade: 0"));
+    }
+
+    // The folder list draws a tree: each row as tall as a name and its 16-pixel icon need, so
+    // that 11 folders fit in the list, and each row, icon and name together, stepped in by its
+    // level. The drive box shows the drive's icon. Measured from the pixels drawn.
+    void theFolderListIsATree() {
+        TestTree tree;
+        for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"})
+            tree.folder(QStringLiteral("S/T/") + QLatin1String(name));
+        Window w(tree.path("S/T"), tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S/T"); }));
+        FolderView* list = w.folderView();
+        const int iconSize = list->style()->pixelMetric(QStyle::PM_SmallIconSize);
+        QCOMPARE(iconSize, 16);
+        const QImage picture = list->viewport()->grab().toImage();
+        const QList<DrawnRow> rows =
+            drawnRows(picture, list->palette().color(QPalette::Base).rgb(), iconSize);
+        qsizetype current = 0;
+        while (current < rows.size() && !rows[current].highlighted)
+            ++current;
+        QVERIFY2(current >= 2 && current + 3 < rows.size(),
+                 "no ancestors, shown folder, subfolders");
+
+        // The highlight fills the shown folder's row; the others are drawn at the same pitch.
+        const int height = rows[current].bottom - rows[current].top + 1;
+        QVERIFY2(height >= iconSize && list->viewport()->height() / height >= 11,
+                 qPrintable(QStringLiteral("rows %1 pixels high").arg(height)));
+        for (qsizetype i = current + 2; i < rows.size(); ++i)
+            QCOMPARE(rows[i].top - rows[i - 1].top, height);
+        for (const DrawnRow& row : rows)
+            QVERIFY2(row.bottom - row.top < height, "a row's icon reaches into the next row");
+
+        // Each ancestor's icon a step further in than its parent's, the subfolders' two steps
+        // further than the last ancestor's (one for the shown folder); every name at the same
+        // distance from its own icon.
+        const int step = rows[1].iconLeft - rows[0].iconLeft;
+        QVERIFY2(step >= 8, qPrintable(QStringLiteral("a level steps in %1 pixels").arg(step)));
+        for (qsizetype i = 1; i < current; ++i)
+            QCOMPARE(rows[i].iconLeft - rows[i - 1].iconLeft, step);
+        for (qsizetype i = current + 1; i < rows.size(); ++i)
+            QCOMPARE(rows[i].iconLeft, rows[current - 1].iconLeft + 2 * step);
+        for (const DrawnRow& row : rows) {
+            if (row.highlighted)
+                continue;
+            const int apart = row.textLeft - row.iconLeft;
+            QVERIFY2(std::abs(apart - (rows[0].textLeft - rows[0].iconLeft)) <= 2,
+                     qPrintable(QStringLiteral("a name %1 pixels from its icon").arg(apart)));
+        }
+
+        auto* driveBox = w.control<QComboBox>("driveBox");
+        QVERIFY(waitFor([&] { return driveBox->count() > 0; })); // the mount table is read
+        const QImage drive = driveBox->style()
+                                 ->standardIcon(QStyle::SP_DriveHDIcon)
+                                 .pixmap(iconSize)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(showsIcon(shown(driveBox), drive));
+    }
+
+    // A CR or LF in a found name is drawn as a mark of its own: something is drawn for it, the
+    // two marks differ, and neither looks like the box of a missing character nor like any of
+    // the other control characters 1 to 31. Compared row by row from the pixels of the list,
+    // each row's name one letter and the character after it.
+    void theLineBreakMarksAreDrawn() {
+        TestTree tree;
+        const QString missing = QStringLiteral("\u0378"); // unassigned: no font draws it
+        const QList<QPair<QChar, QList<int>>> groups = {
+            {u'a', {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12}},
+            {u'b', {14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25}},
+            {u'c', {26, 27, 28, 29, 30, 31}}};
+        for (const auto& [letter, controls] : groups) {
+            for (const QString& after :
+                 {QStringLiteral("\r"), QStringLiteral("\n"), QString(), missing})
+                tree.file(QStringLiteral("S/") + letter + after);
+            for (const int control : controls)
+                tree.file(QStringLiteral("S/") + letter + QChar(control));
+        }
+        Window w(tree.path("S"), tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+        w.setOption("fullPaths", false);
+        QAbstractItemView* list = w.resultList();
+        for (const auto& [letter, controls] : groups) {
+            w.typePattern(QString(letter) + u'*');
+            QVERIFY(w.search());
+            QCOMPARE(list->model()->rowCount(), controls.size() + 4);
+            QVERIFY(list->selectionModel()->selectedIndexes().isEmpty());
+            // Each row's picture by the name it shows.
+            const QImage picture = list->viewport()->grab().toImage();
+            QHash<QString, QImage> rows;
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                const QModelIndex index = list->model()->index(row, 0);
+                const QRect place = list->visualRect(index);
+                QVERIFY2(picture.rect().contains(place), "a row out of sight");
+                rows.insert(index.data().toString(), picture.copy(place));
+            }
+            const QImage cr = rows.value(QString(letter) + u'\u240D');
+            const QImage lf = rows.value(QString(letter) + u'\u240A');
+            QVERIFY(!cr.isNull() && !lf.isNull());
+            QVERIFY2(cr != rows.value(QString(letter)), "nothing drawn for CR");
+            QVERIFY2(lf != rows.value(QString(letter)), "nothing drawn for LF");
+            QVERIFY2(cr != lf, "CR and LF look alike");
+            // The letter before a mark is drawn where the style draws it without one.
+            const QImage plain = rows.value(QString(letter));
+            const QRgb base = list->palette().color(QPalette::Base).rgb();
+            int letterEnd = 0;
+            for (int x = 0; x < plain.width(); ++x)
+                for (int y = 0; y < plain.height(); ++y)
+                    if (plain.pixel(x, y) != base)
+                        letterEnd = x + 1;
+            QVERIFY(letterEnd > 0);
+            QCOMPARE(cr.copy(0, 0, letterEnd, cr.height()),
+                     plain.copy(0, 0, letterEnd, plain.height()));
+            QCOMPARE(lf.copy(0, 0, letterEnd, lf.height()),
+                     plain.copy(0, 0, letterEnd, plain.height()));
+            QVERIFY2(cr != rows.value(letter + missing), "CR drawn as a missing character");
+            QVERIFY2(lf != rows.value(letter + missing), "LF drawn as a missing character");
+            for (const int control : controls) {
+                const QImage other = rows.value(QString(letter) + QChar(control));
+                QVERIFY(!other.isNull());
+                QVERIFY2(other != cr && other != lf,
+                         qPrintable(QStringLiteral("character %1 looks like a mark").arg(control)));
+            }
+            click(&w.window, "searchButton"); // "Ny sökning"
+            QVERIFY(waitFor([&] { return w.window.state() == MainWindow::State::Options; }));
+        }
     }
 
     void everyTextStandsOutUnderADarkPalette() {

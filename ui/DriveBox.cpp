@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QSignalBlocker>
+#include <QStyle>
 
 DriveBox::DriveBox(QWidget* parent) : QComboBox(parent) {
     connect(this, &QComboBox::activated, this, [this](int index) {
@@ -39,7 +40,9 @@ void DriveBox::setVolumes(const QList<Volume>& volumes) {
         const QSignalBlocker quiet(this);
         clear();
         for (const Volume& volume : m_volumes)
-            addItem(volume.driveText());
+            addItem(style()->standardIcon(volume.kind == Volume::Kind::Share ? QStyle::SP_DriveNetIcon
+                                                         : QStyle::SP_DriveHDIcon),
+                    volume.driveText());
     }
     showFolder(m_shownFolder);
     if (!wasOpen)

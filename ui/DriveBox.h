@@ -1,8 +1,9 @@
 #pragma once
 
-// The drive list: the mounted volumes, each shown as its mount point and label, following the
-// mount table as volumes come and go. Each volume remembers the folder last shown on it, as a
-// drive remembers its current folder. It reads nothing itself: picking a volume asks for its
+// The drive list: the mounted volumes, each shown as its mount point and label beside a drive's
+// icon (a network drive's for a share on another machine), following the mount table as volumes
+// come and go. Each volume remembers the folder last shown on it, as a drive remembers its
+// current folder. It reads nothing itself: picking a volume asks for its
 // folder through chosen(), and the folder list's answer moves the box with showFolder(). Its
 // focus shows as a frame (FocusFrame).
 

@@ -2,25 +2,41 @@
 
 #include "core/folders/FolderRows.h"
 #include "ui/FocusFrame.h"
+#include "ui/LineBreakMarks.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 
 namespace {
 
-// Draws each row with the icon of its kind: an open folder for the shown folder and those
-// above it, a closed one for a subfolder, a folder with a link arrow for a link.
-class FolderIcons : public QStyledItemDelegate {
+constexpr int LevelStep = 10; // pixels a level is indented by, as at 96 dots per inch
+
+// Draws each row indented by its level, icon and name together, as a tree is drawn, with the
+// icon of its kind: an open folder for the shown folder and those above it, a closed one for a
+// subfolder, a folder with a link arrow for a link. The icon is drawn at the style's small icon
+// size, 16 pixels: a list's own icon size is larger in some styles (24 in Fusion), and rows
+// sized to it held 7 folders where 11 fit. A line break in a name shows as its mark.
+class FolderRowPainter : public LineBreakMarks {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using LineBreakMarks::LineBreakMarks;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem indented = option;
+        indented.rect.setLeft(option.rect.left() + indentOf(index));
+        LineBreakMarks::paint(painter, indented, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return LineBreakMarks::sizeHint(option, index) + QSize(indentOf(index), 0);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
+        LineBreakMarks::initStyleOption(option, index);
         const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
         QStyle::StandardPixmap icon = QStyle::SP_DirOpenIcon;
         switch (FolderRows::Kind(index.data(FolderRows::KindRole).toInt())) {
@@ -36,6 +52,13 @@ protected:
         }
         option->icon = style->standardIcon(icon);
         option->features |= QStyleOptionViewItem::HasDecoration;
+        const int size = style->pixelMetric(QStyle::PM_SmallIconSize, nullptr, option->widget);
+        option->decorationSize = QSize(size, size);
+    }
+
+private:
+    static int indentOf(const QModelIndex& index) {
+        return index.data(FolderRows::LevelRole).toInt() * LevelStep;
     }
 };
 
@@ -45,7 +68,7 @@ FolderView::FolderView(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setItemDelegate(new FolderIcons(this));
+    setItemDelegate(new FolderRowPainter(this));
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { chooseHighlighted(); });
 }
 
@@ -71,15 +94,17 @@ void FolderView::highlightShownFolder() {
     setCurrentIndex(current);
     scrollTo(current);
     m_settingHighlight = false;
-    m_highlightMoved = kept >= 0;
+    m_highlightMoved = kept >= 0 && kept != m_rows->currentRow();
     m_folderBefore.clear();
     m_highlightBefore.clear();
 }
 
+// A highlight moved back onto the shown folder is where it started: Enter there searches, and
+// leaving the list chooses nothing.
 void FolderView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QListView::currentChanged(current, previous);
     if (!m_settingHighlight && current.isValid())
-        m_highlightMoved = true;
+        m_highlightMoved = current.row() != m_rows->currentRow();
 }
 
 QString FolderView::shownFolder() const {
@@ -133,8 +158,7 @@ void FolderView::focusOutEvent(QFocusEvent* event) {
         chooseMovedHighlight();
 }
 
-// Typing moves to the next folder whose name starts with what was typed; the rows' indentation
-// is not part of a name.
+// Typing moves to the next folder whose name starts with what was typed.
 void FolderView::keyboardSearch(const QString& search) {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const bool goesOn = now - m_typedAt < QApplication::keyboardInputInterval();

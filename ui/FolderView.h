@@ -2,9 +2,10 @@
 
 // The folder list: shows the rows of the chosen folder (FolderRows) with an open or closed
 // folder's icon, and tells when a person chooses a folder in it: by a double click, by Enter on
-// a highlighted folder, or by moving the highlight and then leaving the list. Typing the start
-// of a name moves the highlight to it. While the chosen folder's listing has not come, a busy
-// pointer over the list says so.
+// a highlighted folder, or by moving the highlight and then leaving the list. A highlight on the
+// shown folder's own row chooses nothing, however it got there: Enter there is the window's.
+// Typing the start of a name moves the highlight to it. While the chosen folder's listing has
+// not come, a busy pointer over the list says so.
 //
 // It reads nothing and decides nothing about searching.
 
@@ -41,7 +42,8 @@ private:
     void highlightShownFolder();
 
     FolderRows* m_rows = nullptr;
-    bool m_highlightMoved = false; // by the person, since the rows were shown or a choice made
+    // Moved by the person off the shown folder, since the rows were shown or a choice made.
+    bool m_highlightMoved = false;
     bool m_settingHighlight = false;
     QString m_folderBefore;    // across a reset of the rows: the folder shown before it
     QString m_highlightBefore; // and the highlight the person had moved there

@@ -2,6 +2,7 @@
 
 #include "core/run/ResultEntries.h"
 #include "ui/FocusFrame.h"
+#include "ui/LineBreakMarks.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,6 +15,7 @@ ResultList::ResultList(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
+    setItemDelegate(new LineBreakMarks(this));
     // Out only, and only as a copy: a drop target never takes an entry out of the list, nor
     // moves the file it names.
     setDragEnabled(true);

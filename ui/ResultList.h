@@ -2,7 +2,8 @@
 
 // The result list: shows the found entries (ResultEntries) in the order found, with extended
 // selection (Shift marks a range, Ctrl adds or removes one entry). A click or a double click
-// only marks. It shows entries; it does not find or change them.
+// only marks; a line break in an entry shows as its mark (LineBreakMarks). It shows entries; it
+// does not find or change them.
 //
 // What a person does with the marked entries (the current entry when none is marked): the
 // context menu (right click, the Menu key, Shift+F10) offers "Öppna", "Visa i mapp" and

@@ -76,9 +76,10 @@ QVariant FolderRows::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     switch (role) {
     case Qt::DisplayRole:
-        return QString(levelOf(row) * IndentSteps, u' ') + LineBreaks::visible(nameAt(row));
     case NameRole:
         return LineBreaks::visible(nameAt(row));
+    case LevelRole:
+        return levelOf(row);
     case PathRole:
         return pathAt(row);
     case KindRole:

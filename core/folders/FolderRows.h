@@ -1,9 +1,10 @@
 #pragma once
 
 // The rows of the folder list as a model: the shown folder's ancestors from the root down, each
-// indented a step further, the folder itself, and its subfolders one step further in. A row's
-// text is computed when the view asks for it, so that a folder of 100,000 subfolders costs the
-// window's thread a moment, and a subfolder made or removed there moves only its own row.
+// a level deeper, the folder itself, and its subfolders one level further in. A row's text is
+// its folder's name alone; its level (LevelRole) is for the view to indent it by. The text is
+// computed when the view asks for it, so that a folder of 100,000 subfolders costs the window's
+// thread a moment, and a subfolder made or removed there moves only its own row.
 //
 // It reads nothing: the listings come from the FolderLister.
 
@@ -14,9 +15,9 @@
 class FolderRows : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { PathRole = Qt::UserRole + 1, NameRole, KindRole };
+    // NameRole: the name as shown, the same as the display text.
+    enum Role { PathRole = Qt::UserRole + 1, NameRole, KindRole, LevelRole };
     enum class Kind { Ancestor, Current, Subfolder, LinkToFolder };
-    static constexpr int IndentSteps = 2; // blanks of indentation a level
 
     using QAbstractListModel::QAbstractListModel;
 
