@@ -1,5 +1,6 @@
 #include "app/ApplicationSetup.h"
 #include "app/CommandLine.h"
+#include "app/Endings.h"
 #include "core/FileNames.h"
 #include "core/SystemError.h"
 #include "ui/MainWindow.h"
@@ -75,6 +76,7 @@ int main(int argc, char* argv[]) {
         QApplication application(toolkitArgc, toolkitArgv.data());
         setUpApplication();
         MainWindow window;
+        followEndings(window);
         window.load(commandLine.folder);
         window.show();
         status = application.exec();

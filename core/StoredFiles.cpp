@@ -15,6 +15,7 @@
 #include <string_view>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -448,7 +449,23 @@ void abandonSaves() {
             going.emplace_back(Descriptor(fcntl(save.folder, F_DUPFD_CLOEXEC, 0)), save.name);
         }
     }
-    // Outside the lock: a removal on a slow share must not hold up a save that is finishing.
+    if (going.empty())
+        return;
+    // A removal waits while the save's own write holds its file: a share that stopped taking
+    // writes holds it until the program has gone, and lets the write go only then. So a
+    // process of its own removes the files, which outlives the program if it must; the
+    // program need not wait for it. Only calls safe after a fork run in it.
+    const pid_t child = fork();
+    if (child == 0) {
+        if (fork() == 0)
+            for (const auto& [folder, name] : going)
+                unlinkat(folder.get(), name.constData(), 0);
+        _exit(0);
+    }
+    if (child > 0) {
+        waitpid(child, nullptr, 0);
+        return;
+    }
     for (const auto& [folder, name] : going)
         unlinkat(folder.get(), name.constData(), 0);
 }

@@ -37,7 +37,9 @@ std::optional<SystemError> writeList(const QString& file, const QStringList& ent
 
 // Takes away the temporary file of every save still being written, in any thread, and keeps
 // those saves from renaming anything: for the program's end, so that a save held by a slow
-// disk or share leaves nothing behind. A save already renaming its file is let be.
+// disk or share leaves nothing behind. A save already renaming its file is let be. The files
+// are removed by a process of their own, without waiting: a write that holds one holds its
+// removal too, until the program has ended.
 void abandonSaves();
 
 } // namespace StoredFiles

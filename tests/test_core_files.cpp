@@ -478,7 +478,7 @@ private slots:
         }
         QCOMPARE(namesIn(tree.root()).size(), 2); // lista.txt and the save's temporary file
         StoredFiles::abandonSaves();
-        QCOMPARE(namesIn(tree.root()), QStringList{"lista.txt"});
+        QTRY_COMPARE_WITH_TIMEOUT(namesIn(tree.root()), QStringList{"lista.txt"}, 10000);
         {
             const std::lock_guard held(lock);
             goOn = true;
