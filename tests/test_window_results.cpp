@@ -269,6 +269,16 @@ private slots:
                 QVERIFY(handlerOf(each) == SIG_DFL);
         }
         QVERIFY(handlerOf(SIGTERM) == before); // put back with the window
+
+        // Ignored from the start, as nohup leaves SIGHUP: ignored it stays.
+        const auto hangUp = signal(SIGHUP, SIG_IGN);
+        {
+            Window w(tree.path("S"), files);
+            followEndings(w.window);
+            QVERIFY(handlerOf(SIGHUP) == SIG_IGN);
+            QVERIFY(handlerOf(SIGTERM) != before);
+        }
+        signal(SIGHUP, hangUp);
     }
 
     void aStartFolderRemovedBeforeTheSearchIsReported() {

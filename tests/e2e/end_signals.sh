@@ -61,7 +61,9 @@ started() {
     mkdir "$program"
     cp "$binary" "$program/trovan"
     printf '%s\r\n' "$start" >"$program/setup.ini"
-    xsession_launch /usr/local/bin:/usr/bin:/bin "$program/trovan"
+    # Started as from a terminal: a command a script starts in the background ignores SIGINT,
+    # and the program leaves a signal ignored from the start ignored.
+    xsession_launch /usr/local/bin:/usr/bin:/bin env --default-signal "$program/trovan"
     main=$(window_named Trovan 30) || fail "the main window \"Trovan\" did not appear"
     rm "$program/setup.ini"
     window_settled "$main" >/dev/null || fail "the window did not settle after it appeared"
