@@ -57,8 +57,13 @@ CommandLine CommandLine::parse(const QList<QByteArray>& arguments) {
         const QByteArray& argument = arguments[i];
         const bool isOption = !optionsEnded && argument.startsWith('-') && argument != "-";
         if (!isOption) {
-            if (parsed.folder.isEmpty())
-                parsed.folder = absoluteFolder(argument);
+            if (!parsed.folder.isEmpty()) {
+                parsed.complaint =
+                    QStringLiteral("trovan: för många mappar: %1\n").arg(shown(argument)) + Usage;
+                parsed.exitCode = 2;
+                return parsed;
+            }
+            parsed.folder = absoluteFolder(argument);
             continue;
         }
         if (argument == "--") {

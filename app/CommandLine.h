@@ -5,7 +5,7 @@
 // answered on standard output in Swedish, as the window speaks, and Qt's own options
 // (-style Fusion, -platform xcb, -display :1, ...), which go to QApplication untouched. "--"
 // ends the options: what follows is a folder, whatever it begins with. Anything else that
-// begins with "-" is refused on standard error with exit status 2.
+// begins with "-", and a second folder, is refused on standard error with exit status 2.
 
 #include <QByteArray>
 #include <QList>

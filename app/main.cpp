@@ -1,5 +1,6 @@
 #include "app/ApplicationSetup.h"
 #include "app/CommandLine.h"
+#include "app/Endings.h"
 #include "core/folders/MountTable.h"
 #include "core/text/FileNames.h"
 #include "core/text/SystemError.h"
@@ -43,6 +44,54 @@ void reportIfUnreadable(const QString& folder) {
     }).detach();
 }
 
+// Qt's messages while the application object is made: kept back, since a display that cannot
+// be opened makes Qt explain itself in several English lines and then abort, leaving a core
+// dump. That ends here instead, with one Swedish line and status 1; the others are handed on
+// once the window's platform is up.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category, file, function;
+    int line;
+    QString text;
+};
+QList<HeldMessage>* heldMessages = nullptr;
+QString noDisplayLine;
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        print(stderr, noDisplayLine);
+        _exit(1);
+    }
+    heldMessages->append(
+        {type, context.category, context.file, context.function, context.line, text});
+}
+
+// Which display was asked for, as far as the environment and Qt's options tell.
+QString noDisplayText(const QList<QByteArray>& toolkitOptions) {
+    QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    QString display = qEnvironmentVariable("DISPLAY");
+    for (qsizetype i = 0; i + 1 < toolkitOptions.size(); ++i) {
+        const QByteArray name =
+            toolkitOptions[i].startsWith("--") ? toolkitOptions[i].mid(1) : toolkitOptions[i];
+        if (name == "-platform")
+            platform = QString::fromLocal8Bit(toolkitOptions[i + 1]);
+        else if (name == "-display")
+            display = QString::fromLocal8Bit(toolkitOptions[i + 1]);
+    }
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (platform.isEmpty() && display.isEmpty() && wayland.isEmpty())
+        return QStringLiteral("trovan: ingen skärm att visa fönstret på (varken DISPLAY eller "
+                              "WAYLAND_DISPLAY är satt)\n");
+    QStringList asked;
+    if (!platform.isEmpty())
+        asked << QStringLiteral("plattform ") + platform;
+    if (!display.isEmpty())
+        asked << QStringLiteral("DISPLAY=") + display;
+    if (!wayland.isEmpty())
+        asked << QStringLiteral("WAYLAND_DISPLAY=") + wayland;
+    return QStringLiteral("trovan: skärmen kan inte öppnas (%1)\n").arg(asked.join(u", "));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -77,9 +126,22 @@ int main(int argc, char* argv[]) {
 
     int status = 0;
     {
+        noDisplayLine = noDisplayText(commandLine.toolkitOptions);
+        QList<HeldMessage> held;
+        heldMessages = &held;
+        const QtMessageHandler before = qInstallMessageHandler(holdMessage);
         QApplication application(toolkitArgc, toolkitArgv.data());
+        qInstallMessageHandler(before);
+        heldMessages = nullptr;
+        for (const HeldMessage& message : held)
+            qt_message_output(message.type,
+                              QMessageLogContext(message.file.constData(), message.line,
+                                                 message.function.constData(),
+                                                 message.category.constData()),
+                              message.text);
         setUpApplication();
         MainWindow window;
+        followEndings(window);
         window.load(commandLine.folder);
         window.show();
         status = application.exec();

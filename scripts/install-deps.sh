@@ -17,6 +17,7 @@ packages=(
     lintian devscripts man-db librsvg2-bin
     weston qt6-wayland qt6-translations-l10n
     dbus-daemon dbus-bin python3-dbus python3-gi
+    libsm-dev libice-dev
 )
 
 missing=()

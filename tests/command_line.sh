@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program's command line as a shell meets it: answers on standard output, complaints on
-# standard error with status 2, a failed write of an answer an error, Qt's own options taken
-# and handed to Qt, "--" ending the options, and a folder that cannot be opened named on
-# standard error, byte for byte, while the window starts all the same.
+# standard error with status 2 (an unknown option, a second folder), a failed write of an
+# answer an error, no display one Swedish line and status 1, Qt's own options taken and handed
+# to Qt, "--" ending the options, and a folder that cannot be opened named on standard error,
+# byte for byte, while the window starts all the same.
 #
 # Usage: command_line.sh PATH-TO-TROVAN
 set -euo pipefail
@@ -48,6 +49,48 @@ run -x
 grep -q '^trovan: okänd flagga: -x$' "$work/err" || fail "trovan -x did not name -x on standard error"
 run -style
 [ "$status" = 2 ] || fail "trovan -style without a value ended with status $status, not 2"
+
+echo "-- a second folder is refused the same way, before any window"
+mkdir "$work/A" "$work/B"
+for folders in "A B" "A -- B" "-- A B"; do
+    # shellcheck disable=SC2086  # the folders and "--" as separate arguments
+    run $folders
+    [ "$status" = 2 ] || fail "trovan $folders ended with status $status, not 2"
+    grep -q '^trovan: för många mappar: B$' "$work/err" ||
+        fail "trovan $folders did not name the second folder on standard error"
+    [ ! -s "$work/out" ] || fail "trovan $folders wrote on standard output"
+done
+
+# no_display ENVIRONMENT... -- ARGUMENT...: the window cannot be shown: one Swedish line on
+# standard error, status 1, no abort and so no core dump, nothing of Qt's own.
+no_display() {
+    local environment=()
+    while [ "$1" != -- ]; do
+        environment+=("$1")
+        shift
+    done
+    shift
+    status=0
+    env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
+        "${environment[@]}" "$trovan" "$@" >"$work/out" 2>"$work/err" || status=$?
+    [ "$status" = 1 ] || fail "without a display (${environment[*]} $*) the status was $status, not 1"
+    [ "$(wc -l <"$work/err")" = 1 ] || fail "without a display (${environment[*]} $*) standard error is not one line"
+    [ ! -s "$work/out" ] || fail "without a display (${environment[*]} $*) standard output is not empty"
+}
+echo "-- no display at all"
+no_display --
+grep -qx 'trovan: ingen skärm att visa fönstret på (varken DISPLAY eller WAYLAND_DISPLAY är satt)' \
+    "$work/err" || fail "without DISPLAY and WAYLAND_DISPLAY the line was not the Swedish one"
+echo "-- a display that cannot be opened, X or Wayland"
+no_display DISPLAY=:9753 --
+grep -qx 'trovan: skärmen kan inte öppnas (DISPLAY=:9753)' "$work/err" ||
+    fail "with a display that cannot be opened the line was not the Swedish one"
+no_display WAYLAND_DISPLAY=trovan-ingen-skarm --
+grep -qx 'trovan: skärmen kan inte öppnas (WAYLAND_DISPLAY=trovan-ingen-skarm)' "$work/err" ||
+    fail "with a Wayland display that cannot be opened the line was not the Swedish one"
+no_display -- -display :9753
+grep -qx 'trovan: skärmen kan inte öppnas (DISPLAY=:9753)' "$work/err" ||
+    fail "with -display :9753 the line was not the Swedish one"
 
 echo "-- an answer that cannot be written is an error"
 status=0

@@ -12,12 +12,15 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -57,7 +60,12 @@ private slots:
         QTest::newRow("LF") << QByteArray("/home/ann\nnext\n") << "/home/ann";
         QTest::newRow("no line end") << QByteArray("/home/ann") << "/home/ann";
         QTest::newRow("commas kept") << QByteArray("/home/ann/a,b, c\r\n") << "/home/ann/a,b, c";
-        QTest::newRow("quotes and blanks kept") << QByteArray("  \"/x y\"  \r\n") << "  \"/x y\"  ";
+        QTest::newRow("blanks before quotes kept")
+            << QByteArray("  \"/x y\"  \r\n") << "  \"/x y\"  ";
+        QTest::newRow("quoted") << QByteArray("\"/home/ann/x y\"\r\n") << "/home/ann/x y";
+        QTest::newRow("quoted, then more") << QByteArray("\"/a\" \"/b\"\r\n") << "/a";
+        QTest::newRow("quote never closed") << QByteArray("\"/a b\r\n") << "/a b";
+        QTest::newRow("quote inside kept") << QByteArray("/a\"b\"\r\n") << "/a\"b\"";
         QTest::newRow("empty file") << QByteArray() << QString();
         QTest::newRow("empty first line") << QByteArray("\r\n/home/ann\r\n") << QString();
         QTest::newRow("utf8") << QByteArray("/home/\xc3\xa5sa\r\n") << QStringLiteral("/home/åsa");
@@ -136,6 +144,22 @@ private slots:
         QCOMPARE(QFileInfo(list).exists(), true);
         QCOMPARE(namesIn(tree.root()),
                  (QStringList{"lista.txt", "setup.ini"})); // nothing left over
+    }
+
+    // A folder whose name holds a line break is not written: setup.ini keeps its one line.
+    void aFolderWithALineBreakKeepsTheOldLine() {
+        TestTree tree;
+        const QString ini = tree.file("setup.ini", "/tidigare\r\n");
+        for (const QString& folder : {QStringLiteral("/tmp/t/nl\nX"),
+                                      QStringLiteral("/tmp/t/cr\rX"), QStringLiteral("\n/tmp")}) {
+            const auto error = StoredFiles::writeSavedFolder(ini, folder);
+            QVERIFY(error);
+            QCOMPARE(readBytes(ini), QByteArray("/tidigare\r\n"));
+        }
+        QCOMPARE(namesIn(tree.root()), QStringList{"setup.ini"});
+        // A double quote inside a name is no line break: written, and read back as it was.
+        QCOMPARE(StoredFiles::writeSavedFolder(ini, "/a\"b"), std::nullopt);
+        QCOMPARE(StoredFiles::readSavedFolder(ini), QStringLiteral("/a\"b"));
     }
 
     void aNewFileGetsTheUsualModeAndAnOldOneKeepsItsOwn() {
@@ -296,6 +320,182 @@ private slots:
             QCOMPARE(namesIn(tree.root()), (QStringList{othersSave, notOurs, "lista.txt"}));
         }
         QVERIFY(sawNew > 0);
+    }
+
+    // --- links another user may have planted ------------------------------------------------
+
+    // A link is followed only where the kernel would follow it in a sticky, world-writable
+    // folder: the user's own, or one owned by the owner of the folder holding it; here in any
+    // folder, and for every link on the way. A refused link writes, makes and removes nothing.
+    void anotherUsersLinkIsNotFollowed() {
+        if (geteuid() != 0)
+            QSKIP("giving a link to another user needs root (test_core_unprivileged tries an "
+                  "ordinary user)");
+        constexpr uid_t Other = 4242, Third = 4243;
+        TestTree tree;
+        const QString victim = tree.file("home/.bashrc", "mitt\n");
+        const QByteArray victimBytes = readBytes(victim);
+        const auto plant = [&](const QString& link, const QString& target, uid_t owner) {
+            const QString path = tree.link(link, target);
+            if (lchown(FileNames::encode(path).constData(), owner, owner) != 0)
+                qWarning("lchown failed");
+            return path;
+        };
+        const auto refused = [](const std::optional<SystemError>& error, const QString& link) {
+            return error && error->number == 70 &&
+                   error->description ==
+                       QStringLiteral("Länken ägs av en annan användare och följs inte: ") + link;
+        };
+        const QString program = tree.folder("program");
+        const QString list = plant("program/lista.txt", victim, Other);
+        const QString ini = plant("program/setup.ini", tree.path("home/ny.txt"), Other);
+        for (const mode_t mode : {mode_t(0755), mode_t(01777), mode_t(0700)}) {
+            QVERIFY(chmod(FileNames::encode(program).constData(), mode) == 0);
+            QVERIFY(refused(StoredFiles::writeList(list, {"lista"}), list));
+            QVERIFY(refused(StoredFiles::writeSavedFolder(ini, "/x"), ini));
+            QCOMPARE(readBytes(victim), victimBytes);
+            QCOMPARE(namesIn(tree.path("home")), QStringList{".bashrc"}); // the dangling: not made
+            QCOMPARE(namesIn(program), (QStringList{"lista.txt", "setup.ini"}));
+            QVERIFY(QFileInfo(list).isSymLink() && QFileInfo(ini).isSymLink());
+        }
+
+        // In a folder of the link's owner, and the user's own link anywhere: followed.
+        const QString theirs = tree.folder("theirs");
+        QVERIFY(chown(FileNames::encode(theirs).constData(), Other, Other) == 0);
+        QVERIFY(chmod(FileNames::encode(theirs).constData(), 01777) == 0);
+        plant("theirs/lista.txt", tree.path("home/deras.txt"), Other);
+        QCOMPARE(StoredFiles::writeList(tree.path("theirs/lista.txt"), {"a"}), std::nullopt);
+        QCOMPARE(readBytes(tree.path("home/deras.txt")), QByteArray("a\r\n"));
+        plant("theirs/setup.ini", tree.path("home/min.txt"), 0);
+        QCOMPARE(StoredFiles::writeSavedFolder(tree.path("theirs/setup.ini"), "/b"), std::nullopt);
+        QCOMPARE(readBytes(tree.path("home/min.txt")), QByteArray("/b\r\n"));
+        // A third user's link in their folder is not.
+        const QString third = plant("theirs/third.txt", victim, Third);
+        QVERIFY(refused(StoredFiles::writeList(third, {"c"}), third));
+
+        // A chain: the user's own link leads to another user's, which names the refusal.
+        tree.folder("mid");
+        const QString second = plant("mid/lista.txt", victim, Other);
+        plant("chain/lista.txt", "../mid/lista.txt", 0);
+        QVERIFY(refused(StoredFiles::writeList(tree.path("chain/lista.txt"), {"d"}), second));
+        // A folder on the way that is another user's link.
+        plant("shared/sub", tree.path("home"), Other);
+        plant("way/lista.txt", tree.path("shared/sub/lista.txt"), 0);
+        QVERIFY(refused(StoredFiles::writeList(tree.path("way/lista.txt"), {"e"}),
+                        tree.path("shared/sub")));
+        QCOMPARE(readBytes(victim), victimBytes);
+        QCOMPARE(namesIn(tree.path("home")), (QStringList{".bashrc", "deras.txt", "min.txt"}));
+        for (const char* folder : {"chain", "mid", "way", "shared"})
+            QCOMPARE(namesIn(tree.path(folder)).filter(".trovan-"), QStringList{});
+    }
+
+    // Followed no further than the kernel would: 40 links.
+    void aLongChainOfLinksIsAnError() {
+        TestTree tree;
+        tree.folder("end");
+        tree.link("chain/0", tree.path("end/lista.txt"));
+        for (int i = 1; i <= 40; ++i)
+            tree.link(QStringLiteral("chain/%1").arg(i), QString::number(i - 1));
+        QCOMPARE(StoredFiles::writeList(tree.path("chain/39"), {"x"}), std::nullopt);
+        QCOMPARE(readBytes(tree.path("end/lista.txt")), QByteArray("x\r\n"));
+        const auto error = StoredFiles::writeList(tree.path("chain/40"), {"y"});
+        QVERIFY(error);
+        QCOMPARE(error->description,
+                 QStringLiteral("Sökvägen har för många länkar: ") + tree.path("chain/40"));
+        QCOMPARE(readBytes(tree.path("end/lista.txt")), QByteArray("x\r\n"));
+    }
+
+    // --- what a killed or abandoned save left --------------------------------------------------
+
+    // The next save removes only what a save of this version left: ".trovan-PID-XXXXXX", the
+    // six characters as mkstemp makes them, a plain file of the user's, its process gone; in the
+    // folder it writes, also when a link leads there.
+    void onlyTheUsersOwnLeftOversAreRemoved() {
+        TestTree tree;
+        const pid_t gone = fork();
+        if (gone == 0)
+            _exit(0);
+        QVERIFY(gone > 0);
+        QCOMPARE(waitpid(gone, nullptr, 0), gone);
+        const QString dead = QString::number(gone);
+        const QStringList kept{".trovan-backup",
+                               ".trovan-abc123",
+                               ".trovan-1-a1b2c3",
+                               ".trovan-" + dead + "-a1b2c",
+                               ".trovan-" + dead + "-a1b2c3d",
+                               ".trovan-" + dead + "-a1b_c3",
+                               ".trovan-0" + dead + "-a1b2c3",
+                               ".trovan-" + dead + "-a1b2c3.txt",
+                               ".trovan--a1b2c3",
+                               ".trovan-99999999-a1b2c3"};
+        for (const QString& name : kept)
+            tree.file("elsewhere/" + name, "mitt");
+        tree.file("elsewhere/" + QStringLiteral(".trovan-%1-aB3dE9").arg(gone), "lämnad");
+        tree.folder("elsewhere/.trovan-" + dead + "-Folder");
+        const QString linked = tree.file("home/.bashrc", "mitt");
+        tree.link("elsewhere/.trovan-" + dead + "-Link01", linked);
+        tree.file("program/.trovan-" + dead + "-Beside", "bredvid");
+        tree.link("program/lista.txt", tree.path("elsewhere/lista.txt"));
+        QStringList expected = kept;
+        expected << ".trovan-" + dead + "-Folder"
+                 << ".trovan-" + dead + "-Link01";
+        if (geteuid() == 0) {
+            const QString others = tree.file("elsewhere/.trovan-" + dead + "-Other1", "deras");
+            QVERIFY(chown(FileNames::encode(others).constData(), 4242, 4242) == 0);
+            expected << ".trovan-" + dead + "-Other1";
+        }
+        QCOMPARE(StoredFiles::writeList(tree.path("program/lista.txt"), {"x"}), std::nullopt);
+        expected << "lista.txt";
+        expected.sort();
+        QCOMPARE(namesIn(tree.path("elsewhere")), expected);
+        QCOMPARE(readBytes(linked), QByteArray("mitt"));
+        // Beside the link is not where it writes: that one stays for a save there.
+        QCOMPARE(namesIn(tree.path("program")),
+                 (QStringList{".trovan-" + dead + "-Beside", "lista.txt"}));
+    }
+
+    // At the program's end a save still being written is taken away, and renames nothing; a
+    // save that is no longer wanted once its file exists takes it away itself.
+    void anAbandonedSaveLeavesNothing() {
+        TestTree tree;
+        const QString list = tree.file("lista.txt", "gammal\r\n");
+        std::mutex lock;
+        std::condition_variable changed;
+        bool writing = false, goOn = false;
+        std::optional<SystemError> result;
+        std::thread save([&] {
+            result = StoredFiles::writeList(list, {"ny"}, [&] {
+                std::unique_lock held(lock);
+                writing = true;
+                changed.notify_all();
+                changed.wait(held, [&] { return goOn; });
+                return false;
+            });
+        });
+        {
+            std::unique_lock held(lock);
+            QVERIFY(changed.wait_for(held, std::chrono::seconds(20), [&] { return writing; }));
+        }
+        QCOMPARE(namesIn(tree.root()).size(), 2); // lista.txt and the save's temporary file
+        StoredFiles::abandonSaves();
+        QTRY_COMPARE_WITH_TIMEOUT(namesIn(tree.root()), QStringList{"lista.txt"}, 10000);
+        {
+            const std::lock_guard held(lock);
+            goOn = true;
+        }
+        changed.notify_all();
+        save.join();
+        QVERIFY(result);
+        QCOMPARE(result->description, QString());
+        QCOMPARE(readBytes(list), QByteArray("gammal\r\n"));
+        QCOMPARE(namesIn(tree.root()), QStringList{"lista.txt"});
+
+        // Given up: gone as well. And a later save is not held back by an earlier abandon.
+        const auto givenUp = StoredFiles::writeList(list, {"ny"}, [] { return true; });
+        QVERIFY(givenUp && givenUp->description.isEmpty());
+        QCOMPARE(namesIn(tree.root()), QStringList{"lista.txt"});
+        QCOMPARE(StoredFiles::writeList(list, {"ny"}), std::nullopt);
+        QCOMPARE(readBytes(list), QByteArray("ny\r\n"));
     }
 
     // --- where the files are kept ------------------------------------------------------------

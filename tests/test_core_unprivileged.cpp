@@ -163,6 +163,45 @@ private slots:
         QCOMPARE(readBytes(locked), QByteArray("gammal\r\n"));
     }
 
+    // Root's link in the user's own folder is not followed; the user's own link in root's
+    // sticky, world-writable /tmp is.
+    void anotherUsersLinkIsNotFollowed() {
+        TestTree tree;
+        const QString own = QStringLiteral("/tmp/trovan-own-link-%1").arg(getpid());
+        QVERIFY(symlink(FileNames::encode(tree.path("home/egen.txt")).constData(),
+                        FileNames::encode(own).constData()) == 0);
+        const QString home = tree.folder("home");
+        const auto ownResult = StoredFiles::writeList(own, {"egen"});
+        unlink(FileNames::encode(own).constData());
+        QCOMPARE(ownResult, std::nullopt);
+        QCOMPARE(readBytes(home + "/egen.txt"), QByteArray("egen\r\n"));
+
+        const QString links = qEnvironmentVariable("TROVAN_OTHERS_LINKS");
+        if (links.isEmpty())
+            QSKIP("no link of another user's to use: tests/run-unprivileged.sh makes them when "
+                  "started as root");
+        const QString target = tree.file("program/lista-target", "mitt\r\n");
+        const QString list = tree.path("program/lista.txt");
+        QVERIFY(rename(FileNames::encode(links + "/1").constData(),
+                       FileNames::encode(list).constData()) == 0);
+        const auto error = StoredFiles::writeList(list, {"ny"});
+        QVERIFY(error);
+        QCOMPARE(error->description,
+                 QStringLiteral("Länken ägs av en annan användare och följs inte: ") + list);
+        QCOMPARE(readBytes(target), QByteArray("mitt\r\n"));
+        QCOMPARE(
+            QDir(tree.path("program"))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            (QStringList{"lista-target", "lista.txt"}));
+        // Dangling: its target is not made.
+        const QString ini = tree.path("elsewhere/setup.ini");
+        tree.folder("elsewhere");
+        QVERIFY(rename(FileNames::encode(links + "/2").constData(),
+                       FileNames::encode(ini).constData()) == 0);
+        QVERIFY(StoredFiles::writeSavedFolder(ini, "/x"));
+        QVERIFY(!QFileInfo::exists(tree.path("elsewhere/lista-target")));
+    }
+
     void anUnreadableSetupIniReadsAsNothingAndIsKept() {
         TestTree tree;
         const Unlock unlock{tree.root()};

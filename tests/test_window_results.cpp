@@ -3,6 +3,7 @@
 // runs, and a window that follows the system while it is open.
 
 #include "app/ApplicationSetup.h"
+#include "app/Endings.h"
 #include "core/folders/FolderRows.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
@@ -25,6 +26,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -227,6 +229,56 @@ private slots:
         QCOMPARE(w.control<QLineEdit>("patternBox")->text(), QStringLiteral("f*"));
         QVERIFY(!w.control<QCheckBox>("fullPaths")->isChecked());
         QVERIFY(waitFor([&] { return w.shownFolder() == root; }));
+    }
+
+    // A signal to end (a logout, `kill`, a closed terminal) leaves as the close box does, also
+    // with a box up: the folder is kept, the windows go, and the list just saved is not opened.
+    // After the first signal the next one takes its default action, for an ending that hangs.
+    void aSignalToEndLeavesAsTheCloseBoxDoes() {
+        TestTree tree;
+        tree.file("S/a.txt", "a");
+        const QString files = tree.folder("files");
+        const auto handlerOf = [](int signal) {
+            struct sigaction now {};
+            sigaction(signal, nullptr, &now);
+            return now.sa_handler;
+        };
+        const auto before = handlerOf(SIGTERM);
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            QFile::remove(files + "/setup.ini");
+            Window w(tree.path("S"), files);
+            followEndings(w.window);
+            QVERIFY(handlerOf(signal) != SIG_DFL && handlerOf(signal) != before);
+            QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+            QVERIFY(w.search());
+            QString up;
+            QVERIFY(programEnds([&] {
+                actOnNextModal([&](QWidget* box) {
+                    up = box->windowTitle();
+                    raise(signal);
+                });
+                click(&w.window, "saveListButton");
+            }));
+            QCOMPARE(up, QStringLiteral("Fil sparad"));
+            QVERIFY(!w.window.isVisible());
+            QCOMPARE(QApplication::activeModalWidget(), nullptr);
+            QCOMPARE(readBytes(files + "/setup.ini"), (tree.path("S") + "\r\n").toUtf8());
+            QCOMPARE(readBytes(files + "/lista.txt"), (tree.path("S/a.txt") + "\r\n").toUtf8());
+            QCOMPARE(w.opener.opened, QStringList{});
+            for (const int each : {SIGTERM, SIGINT, SIGHUP})
+                QVERIFY(handlerOf(each) == SIG_DFL);
+        }
+        QVERIFY(handlerOf(SIGTERM) == before); // put back with the window
+
+        // Ignored from the start, as nohup leaves SIGHUP: ignored it stays.
+        const auto hangUp = signal(SIGHUP, SIG_IGN);
+        {
+            Window w(tree.path("S"), files);
+            followEndings(w.window);
+            QVERIFY(handlerOf(SIGHUP) == SIG_IGN);
+            QVERIFY(handlerOf(SIGTERM) != before);
+        }
+        signal(SIGHUP, hangUp);
     }
 
     void aStartFolderRemovedBeforeTheSearchIsReported() {

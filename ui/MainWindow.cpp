@@ -220,7 +220,9 @@ void MainWindow::connectSignals() {
     connect(&control, &RunControl::listSaved, this,
             [this](const QString& text, const QString& title, const QString& file) {
                 MessageBox::inform(this, text, title);
-                m_opener->open(file);
+                // The box also closes when the program ends while it is up: then nothing opens.
+                if (!m_control->hasLeft())
+                    m_opener->open(file);
             });
     connect(&control, &RunControl::openRequested, this,
             [this](const QString& file) { m_opener->open(file); });

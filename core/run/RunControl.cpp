@@ -71,12 +71,13 @@ RunControl::RunControl(QObject* parent)
         m_refusedStart = m_lastStartFolder;
         m_lastStartFolder = m_folderBeforeSearch;
         setState(State::Options);
-        emit warned(description);
+        if (!m_left)
+            emit warned(description);
     });
     // A choice that cannot be read says why, unless a search there has just said it.
     connect(m_chosenFolder, &ChosenFolder::failed, this,
             [this](const QString& folder, const QString& reason) {
-                if (m_state == State::Options && folder != m_refusedStart)
+                if (m_state == State::Options && folder != m_refusedStart && !m_left)
                     emit warned(reason);
             });
 }
@@ -168,7 +169,7 @@ void RunControl::entriesFound() {
 
 void RunControl::takeEntries() {
     m_listUpdate->stop();
-    if (m_state != State::Searching || m_listFull)
+    if (m_state != State::Searching || m_listFull || m_left)
         return;
     m_sinceListUpdate.start();
     const QStringList entries = m_search->takeEntries();
@@ -213,14 +214,26 @@ void RunControl::escapePressed() {
 }
 
 // The windows go first, so that nothing of the program stays on the screen while a thread is
-// held by a share that stopped answering. Leaving without having searched keeps the folder
-// saved before.
+// held by a share that stopped answering. A save of the list still being written goes with
+// the program: its temporary file is taken away, and a save still waiting gives up. Whatever
+// ends the program comes here once; what was under way says nothing more.
 void RunControl::leave() {
+    if (m_left)
+        return;
+    m_left = true;
     m_search->cancel();
+    m_saves.dropAll();
+    m_opens.dropAll();
     emit leaving();
+    keepFolder();
+    StoredFiles::abandonSaves();
+    QCoreApplication::exit(0);
+}
+
+// Without a search, the folder saved before stays.
+void RunControl::keepFolder() {
     if (!m_lastStartFolder.isEmpty())
         StoredFiles::writeSavedFolder(filePath(SettingsFile), m_lastStartFolder);
-    QCoreApplication::exit(0);
 }
 
 // With no current entry, or an empty one, nothing is removed.
@@ -237,12 +250,15 @@ void RunControl::saveList() {
         m_mailbox,
         [file, entries = m_entries->entries(), save] {
             const QByteArray name = FileNames::encode(file);
-            const ReadPass pass(placeOf(name), [&] { return save.isStale(); });
+            const auto givenUp = [&] { return save.isStale(); };
+            const ReadPass pass(placeOf(name), givenUp);
             if (!pass.entered())
                 return std::optional<SystemError>(SystemError{}); // a newer save goes instead
-            return StoredFiles::writeList(file, entries);
+            return StoredFiles::writeList(file, entries, givenUp);
         },
         [this, file](const std::optional<SystemError>& error) {
+            if (m_left)
+                return;
             if (!error)
                 emit listSaved(QStringLiteral("Fil sparad:\r\n") + file,
                                QStringLiteral("Fil sparad"), file);
@@ -295,7 +311,7 @@ void RunControl::open(const QStringList& entries, bool folders) {
         [this, entries, folders](const QList<int>& errors) {
             // A report waits for its box to be closed, and the window may be gone by then.
             const QPointer<RunControl> alive(this);
-            for (qsizetype i = 0; i < errors.size() && alive; ++i) {
+            for (qsizetype i = 0; i < errors.size() && alive && !m_left; ++i) {
                 if (errors[i] == 0) {
                     emit openRequested(entries[i]);
                     continue;

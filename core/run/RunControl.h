@@ -47,7 +47,12 @@ public:
     void searchPressed(SearchOptions options);
     void exitPressed();
     void escapePressed();
-    void leave(); // after "Ja" to leaving, or the close box
+    // After "Ja" to leaving, the close box, a signal to end: the windows go, setup.ini holds
+    // the last searched folder, and the program's event loops end. Once: nothing more is said.
+    void leave();
+    // Writes the last searched folder to setup.ini now, as leaving does, and stays.
+    void keepFolder();
+    bool hasLeft() const { return m_left; }
     void removeEntries(const QList<int>& rows, int currentRow);
     void saveList();
     void openEntry(int row);
@@ -107,6 +112,7 @@ private:
     qsizetype m_found = 0;
     bool m_listFull = false;
     bool m_canOpenEntries = true;
+    bool m_left = false;
     std::shared_ptr<Mailbox> m_mailbox;
     // The newest save and the newest open: an older one still waiting to reach a silent
     // folder gives up.

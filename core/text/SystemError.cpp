@@ -72,3 +72,8 @@ SystemError SystemError::forFile(int errnoValue, const QString& path) {
         return SystemError{53, QStringLiteral("Filen hittades inte: ") + path};
     return fromErrno(errnoValue, path);
 }
+
+SystemError SystemError::foreignLink(const QString& link) {
+    return SystemError{70,
+                       QStringLiteral("Länken ägs av en annan användare och följs inte: ") + link};
+}

@@ -14,4 +14,6 @@ struct SystemError {
     static SystemError fromErrno(int errnoValue, const QString& path = {});
     // The same for a file that was to be opened: a missing one is a missing file.
     static SystemError forFile(int errnoValue, const QString& path);
+    // A link that is not followed: another user's, in a folder not theirs.
+    static SystemError foreignLink(const QString& link);
 };

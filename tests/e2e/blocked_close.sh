@@ -3,6 +3,7 @@
 # listing never answers (a stallfs mirror standing in for a hung network share). Two ways out:
 #
 #   close   the close box (Alt+F4 to openbox) ends it within 2 s with status 0;
+#   term    SIGTERM, as at a logout or from `kill`, does the same;
 #   leave   on a share that keeps even a killed caller waiting (a host that is gone), "A&vsluta"
 #           and "Ja" take every window of the program off the screen within 2 s, although the
 #           process cannot end until the share answers.
@@ -10,7 +11,7 @@
 # Either way setup.ini names the start folder. Skips (77) only when no X server can be started
 # or FUSE cannot be used.
 #
-# Usage: blocked_close.sh close|leave PATH-TO-TROVAN
+# Usage: blocked_close.sh close|term|leave PATH-TO-TROVAN
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -75,6 +76,12 @@ if [ "$mode" = close ]; then
     keys "$main" alt+F4
     program_ended "$program_pid" 2 || fail "the program still runs 2 s after the close box"
     [ "$program_status" = 0 ] || fail "the program ended with status $program_status"
+elif [ "$mode" = term ]; then
+    step "send SIGTERM while the walk waits"
+    kill -TERM "$program_pid"
+    program_ended "$program_pid" 2 || fail "the program still runs 2 s after SIGTERM"
+    [ "$program_status" = 0 ] || fail "the program ended with status $program_status"
+    window_gone Trovan 1 || fail "the main window stayed after SIGTERM"
 else
     step "cancel with Esc, then \"A&vsluta\" with Alt+V and \"Ja\" with Enter"
     keys "$main" Escape

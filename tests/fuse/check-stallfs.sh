@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks stallfs and with-stallfs.sh themselves: the stalled listing waits and the rest of the
-# mirror does not, the release file lets it go on, and an unmount while a reader still waits
-# ends that reader and leaves no mount behind. Exits 77 when FUSE cannot be used here.
+# mirror does not, the release file lets it go on, an unmount while a reader still waits ends
+# that reader and leaves no mount behind, and the writable mirror writes and holds its fsync.
+# Exits 77 when FUSE cannot be used here.
 #
 # Usage: tests/fuse/check-stallfs.sh
 set -euo pipefail
@@ -88,6 +89,17 @@ inside_open() {
     touch "$go"
     finished_within 2 || fail "the stalled open did not finish after the release file appeared"
 }
+# With --writable, files are made, written, renamed and removed; with --stall-fsync, fsync waits.
+inside_fsync() {
+    { echo data >"$mnt/b/new" && mv "$mnt/b/new" "$mnt/b/moved" &&
+        [[ $(cat "$mnt/b/moved") == data ]]; } || fail "writing through the writable mirror"
+    start /usr/bin/python3 -c 'import os, sys; os.fsync(os.open(sys.argv[1], os.O_WRONLY))' \
+        "$mnt/b/moved"
+    running_after 1 || fail "fsync on the writable mirror did not wait"
+    touch "$go"
+    finished_within 2 || fail "the stalled fsync did not finish after the release file appeared"
+    rm "$mnt/b/moved" || fail "removing through the writable mirror"
+}
 
 with() { # EXPECTED-STATUS STALLFS-ARGS... -- FUNCTION
     local expected=$1 status=0
@@ -100,7 +112,7 @@ with() { # EXPECTED-STATUS STALLFS-ARGS... -- FUNCTION
 }
 
 export -f start running_after finished_within fail inside_release inside_leave_reader \
-    inside_thread_left inside_stat inside_open
+    inside_thread_left inside_stat inside_open inside_fsync
 export mnt go work
 export failures=0
 
@@ -112,6 +124,8 @@ grep -q "^ls: " "$work/reader" || fail "the reader left waiting did not fail: $(
 with 5 "$src" "$mnt" -- bash -c inside_thread_left
 with 0 --stall-stat --release "$go" "$src" "$mnt" -- bash -c 'inside_stat; exit $failures'
 with 0 --stall-open --release "$go" "$src" "$mnt" -- bash -c 'inside_open; exit $failures'
+with 0 --writable --stall-fsync --release "$go" "$src" "$mnt" -- bash -c 'inside_fsync; exit $failures'
+[[ ! -e $src/b/moved && ! -e $src/b/new ]] || fail "the writable mirror left a file in its source"
 
 # Without access to /dev/fuse the wrapper says so and skips.
 chown nobody "$work"

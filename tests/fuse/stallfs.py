@@ -16,6 +16,9 @@ Usage: stallfs.py [options] SOURCE MOUNTPOINT   (runs in the foreground until un
   --ignore-kill    a waiting call goes on waiting when its caller is killed, as on a share to a
                    host that is gone: the kernel then keeps the killed caller until the release
                    or the unmount
+  --writable       files can be made, written, renamed and removed through the mirror
+  --stall-fsync    (with --writable) every fsync waits as a stalled listing does, as on a share
+                   whose server has stopped taking writes
 
 A call that waits gives up (EINTR) when its process is killed or ends, so that a program that
 exits while one of its threads waits here does end; unless --ignore-kill.
@@ -77,8 +80,11 @@ def killed(thread):
 class StallFS(Operations):
     use_ns = True
 
-    def __init__(self, source, stalled, release, stall_open, stall_stat, ignore_kill=False):
+    def __init__(self, source, stalled, release, stall_open, stall_stat, ignore_kill=False,
+                 writable=False, stall_fsync=False):
         self.source = as_bytes(os.path.realpath(source))
+        self.writable = writable
+        self.stall_fsync = stall_fsync
         self.names = {s for s in stalled if "/" not in s}
         self.paths = {"/" + s.strip("/") for s in stalled if "/" in s}
         self.release_file = release
@@ -93,8 +99,10 @@ class StallFS(Operations):
         return path in self.paths or (path != "/" and path.rsplit("/", 1)[1] in self.names)
 
     def wait_if_stalled(self, path):
-        if not self.is_stalled(path):
-            return
+        if self.is_stalled(path):
+            self.wait()
+
+    def wait(self):
         caller = fuse_get_context()[2]
         while not (self.release_file and os.path.exists(self.release_file)):
             if caller and not self.ignore_kill and killed(caller):  # 0: outside our namespace
@@ -139,9 +147,57 @@ class StallFS(Operations):
         return entries
 
     def open(self, path, flags):
-        if flags & (os.O_WRONLY | os.O_RDWR | os.O_APPEND | os.O_TRUNC):
+        if not self.writable and flags & (os.O_WRONLY | os.O_RDWR | os.O_APPEND | os.O_TRUNC):
             raise FuseOSError(errno.EROFS)
         return os.open(self.real(path), flags)
+
+    # The writes, with --writable only: without it the mount is read-only and the kernel
+    # refuses them before they come here.
+    def create(self, path, mode, fi=None):
+        return os.open(self.real(path), os.O_WRONLY | os.O_CREAT | os.O_EXCL, mode)
+
+    def write(self, path, data, offset, fh):
+        return os.pwrite(fh, data, offset)
+
+    def truncate(self, path, length, fh=None):
+        os.truncate(self.real(path) if fh is None else fh, length)
+
+    def fsync(self, path, datasync, fh):
+        if self.stall_fsync:
+            self.wait()
+        os.fsync(fh)
+        return 0
+
+    def flush(self, path, fh):
+        return 0
+
+    def chmod(self, path, mode):
+        os.chmod(self.real(path), mode)
+        return 0
+
+    def chown(self, path, uid, gid):
+        os.lchown(self.real(path), uid, gid)
+        return 0
+
+    def utimens(self, path, times=None):
+        os.utime(self.real(path), ns=times, follow_symlinks=False)
+        return 0
+
+    def rename(self, old, new):
+        os.rename(self.real(old), self.real(new))
+        return 0
+
+    def unlink(self, path):
+        os.unlink(self.real(path))
+        return 0
+
+    def mkdir(self, path, mode):
+        os.mkdir(self.real(path), mode)
+        return 0
+
+    def rmdir(self, path):
+        os.rmdir(self.real(path))
+        return 0
 
     def read(self, path, size, offset, fh):
         return os.pread(fh, size, offset)
@@ -171,6 +227,10 @@ def main():
                         help="stat of the stalled folder hangs as well")
     parser.add_argument("--ignore-kill", action="store_true",
                         help="a waiting call goes on waiting when its caller is killed")
+    parser.add_argument("--writable", action="store_true",
+                        help="files can be made, written, renamed and removed")
+    parser.add_argument("--stall-fsync", action="store_true",
+                        help="with --writable, every fsync waits as a stalled listing does")
     args = parser.parse_args()
 
     if not os.path.isdir(args.source) or not os.path.isdir(args.mountpoint):
@@ -185,9 +245,11 @@ def main():
     # os.fsencode keeps the bytes of a name given on the command line that is not UTF-8.
     stalled = [os.fsencode(s).decode(ENCODING) for s in (args.stall or ["stall"])]
     release = os.path.abspath(args.release) if args.release else None
+    if args.stall_fsync and not args.writable:
+        parser.error("--stall-fsync needs --writable")
     fs = StallFS(args.source, stalled, release, args.stall_open, args.stall_stat,
-                 args.ignore_kill)
-    options = dict(foreground=True, ro=True, fsname="stallfs", subtype="stallfs",
+                 args.ignore_kill, args.writable, args.stall_fsync)
+    options = dict(foreground=True, ro=not args.writable, fsname="stallfs", subtype="stallfs",
                    default_permissions=True)
     # The tests run as an unprivileged user; root may let others in without fuse.conf.
     if os.geteuid() == 0:

@@ -4,7 +4,7 @@
 # Usage: tests/fuse/with-stallfs.sh [STALLFS OPTIONS...] SOURCE MOUNTPOINT -- COMMAND...
 #   e.g. tests/fuse/with-stallfs.sh --release /tmp/go /tmp/tree /tmp/mnt -- ./test_blocked_read
 # The options are stallfs.py's (--stall NAME, --release FILE, --stall-open, --stall-stat,
-# --ignore-kill).
+# --ignore-kill, --writable, --stall-fsync).
 # MOUNTPOINT is made when missing and must be empty. Exits with the command's status, or with
 # 77 (a skipped test to ctest) when FUSE cannot be used here.
 #
