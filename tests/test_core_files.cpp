@@ -3,7 +3,7 @@
 // through a link, and refused without a hang when a folder or a FIFO is in the way. And where
 // the program keeps them: ProgramFiles::folderFor.
 
-#include "core/run/ProgramFiles.h"
+#include "core/files/ProgramFiles.h"
 #include "core/run/StoredFiles.h"
 #include "core/text/FileNames.h"
 #include "support/TestTree.h"

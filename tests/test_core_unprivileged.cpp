@@ -1,7 +1,7 @@
 // Places an ordinary user may not read, enter or write. Root may do all of that, so this suite
 // runs without root's privileges (tests/run-unprivileged.sh runs it as nobody).
 
-#include "core/run/ProgramFiles.h"
+#include "core/files/ProgramFiles.h"
 #include "core/run/StoredFiles.h"
 #include "core/text/FileNames.h"
 #include "core/walk/Search.h"

@@ -2,7 +2,7 @@
 
 #include "core/folders/ChosenFolder.h"
 #include "core/folders/MountTable.h"
-#include "core/run/ProgramFiles.h"
+#include "core/files/ProgramFiles.h"
 #include "core/run/ResultEntries.h"
 #include "core/run/StoredFiles.h"
 #include "core/text/FileNames.h"

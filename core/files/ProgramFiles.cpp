@@ -1,4 +1,4 @@
-#include "core/run/ProgramFiles.h"
+#include "core/files/ProgramFiles.h"
 
 #include "core/text/FileNames.h"
 
