@@ -2,7 +2,7 @@
 // click, the Menu key, Shift+F10), Ctrl+C and dragging out, for each form an entry takes; a
 // name that is not UTF-8 among them. A right click marks the entry under it unless it is marked
 // already; nothing else of it changes what is marked. An entry that names no file or folder is
-// never handed to the opener or the file manager.
+// never handed to the opener or the file manager; more than ten go only after a question.
 
 #include "app/ApplicationSetup.h"
 #include "core/FileNames.h"
@@ -335,6 +335,77 @@ private slots:
         QCOMPARE(w.opener.opened, QStringList{found[plain[0]]});
         // By its bytes: the temporary folder's own removal cannot name it.
         unlink(FileNames::encode(found[latinRow]).constData());
+    }
+
+    // More than ten entries go to the opener or the file manager only after a question: all of
+    // them after "Ja", none after "Nej"; ten go without one.
+    void manyMarkedEntriesGoOutAllAfterAQuestion() {
+        TestTree tree;
+        for (int i = 0; i < 50; ++i)
+            tree.file(QStringLiteral("S/d%1/f%2.txt").arg(i / 2, 2, 10, QLatin1Char('0')).arg(i));
+        Window w(tree.path("S"), tree.folder("files"));
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+        w.setOption("includeSubfolders", true);
+        QVERIFY(w.search());
+        const QStringList found = w.window.control().entries().entries();
+        QCOMPARE(found.size(), 50);
+        w.clickRow(0);
+        key(&w.window, Qt::Key_A, Qt::ControlModifier);
+
+        Message asked;
+        answerNextMessage(&asked, Qt::Key_Return); // "Ja"
+        chooseFromMenu(w, Open, -1, Qt::Key_F10);
+        QCOMPARE(asked.text, QStringLiteral("Öppna 50 filer?"));
+        QCOMPARE(asked.title, QStringLiteral("Trovan"));
+        QCOMPARE(asked.icon, int(QMessageBox::Question));
+        QCOMPARE(asked.buttons, (QStringList{QStringLiteral("&Ja"), QStringLiteral("&Nej")}));
+        QVERIFY(waitFor([&] { return w.opener.opened.size() >= 50; }));
+        QCOMPARE(w.opener.opened, found);
+
+        asked = {};
+        answerNextMessage(&asked, Qt::Key_N); // "Nej"
+        chooseFromMenu(w, Open, 7);
+        QCOMPARE(asked.text, QStringLiteral("Öppna 50 filer?"));
+
+        asked = {};
+        answerNextMessage(&asked, Qt::Key_N);
+        chooseFromMenu(w, Show, 7);
+        QCOMPARE(asked.text, QStringLiteral("Visa 50 filer i mapp?"));
+        QVERIFY(w.fileManager.shown.isEmpty());
+        asked = {};
+        answerNextMessage(&asked, Qt::Key_J); // "Ja"
+        chooseFromMenu(w, Show, 7);
+        QCOMPARE(asked.text, QStringLiteral("Visa 50 filer i mapp?"));
+        QCOMPARE(w.fileManager.shown, QList<QStringList>{found}); // in one call
+        QCOMPARE(marked(w).size(), 50);
+
+        // Ten: no question. What the "Nej" above would have opened came before these.
+        w.clickRow(0);
+        w.clickRow(9, Qt::ShiftModifier);
+        {
+            PopupWatch watch(false); // the menu is chosen from as usual
+            chooseFromMenu(w, Open, 3);
+            QVERIFY(waitFor([&] { return w.opener.opened.size() >= 60; }));
+            QCOMPARE(watch.boxes, 0);
+        }
+        QCOMPARE(w.opener.opened, found + found.mid(0, 10));
+
+        // Folders are asked about as folders.
+        click(&w.window, "searchButton"); // "Ny sökning"
+        w.setOption("listFolders", true);
+        QVERIFY(w.search());
+        QCOMPARE(w.entries().size(), 25);
+        w.clickRow(0);
+        key(&w.window, Qt::Key_A, Qt::ControlModifier);
+        asked = {};
+        answerNextMessage(&asked, Qt::Key_N);
+        chooseFromMenu(w, Open, 2);
+        QCOMPARE(asked.text, QStringLiteral("Öppna 25 mappar?"));
+        asked = {};
+        answerNextMessage(&asked, Qt::Key_N);
+        chooseFromMenu(w, Show, 2);
+        QCOMPARE(asked.text, QStringLiteral("Visa 25 mappar i mapp?"));
+        QCOMPARE(w.fileManager.shown.size(), 1);
     }
 
     void eachFormOfEntryGoesOutAsWhatItNames() {

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QSet>
 
 DesktopFileManager::DesktopFileManager(std::function<void(const QString&)> openFolder,
                                        QObject* parent)
@@ -38,10 +39,13 @@ void DesktopFileManager::showItems(const QStringList& paths) {
 // Each folder once, in the order of the entries.
 void DesktopFileManager::openFolders(const QStringList& paths) {
     QStringList folders;
+    QSet<QString> seen;
     for (const QString& path : paths) {
         const QString folder = EntryPaths::containingFolder(path);
-        if (!folders.contains(folder))
+        if (!seen.contains(folder)) {
+            seen.insert(folder);
             folders.append(folder);
+        }
     }
     for (const QString& folder : folders)
         m_openFolder(folder);

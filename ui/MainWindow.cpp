@@ -187,9 +187,13 @@ void MainWindow::connectSignals() {
     connect(m_saveListButton, &QPushButton::clicked, &control, &RunControl::saveList);
     connect(m_openFileButton, &QPushButton::clicked, this,
             [this] { m_control->openEntry(m_resultList->currentRow()); });
-    connect(m_resultList, &ResultList::openAsked, &control, &RunControl::openEntries);
+    connect(m_resultList, &ResultList::openAsked, this, [this](const QList<int>& rows) {
+        if (mayHandOut(m_control->pathsAt(rows).size(), false))
+            m_control->openEntries(rows);
+    });
     connect(m_resultList, &ResultList::showInFolderAsked, this, [this](const QList<int>& rows) {
-        if (const QStringList paths = m_control->pathsAt(rows); !paths.isEmpty())
+        const QStringList paths = m_control->pathsAt(rows);
+        if (!paths.isEmpty() && mayHandOut(paths.size(), true))
             m_fileManager->showItems(paths);
     });
     connect(m_folderView, &FolderView::chosen, &chosen, &ChosenFolder::choose);
@@ -292,6 +296,16 @@ void MainWindow::leave() {
     for (QWidget* window : QApplication::topLevelWidgets())
         window->hide();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool MainWindow::mayHandOut(qsizetype count, bool showing) {
+    if (!RunControl::asksBeforeHandingOut(count))
+        return true;
+    const bool folders = m_control->entryKind() == EntryPaths::Kind::Folder;
+    const QString what = folders ? QStringLiteral("mappar") : QStringLiteral("filer");
+    const QString question = showing ? QStringLiteral("Visa %1 %2 i mapp?").arg(count).arg(what)
+                                     : QStringLiteral("Öppna %1 %2?").arg(count).arg(what);
+    return MessageBox::ask(this, question, {});
 }
 
 void MainWindow::showAbout() {

@@ -57,6 +57,9 @@ private:
     void leave();
     void showAbout();
     SearchOptions options() const;
+    // Asks before "Öppna" (or "Visa i mapp" when `showing`) hands out more entries than the run
+    // control lets go without asking; true when they may go.
+    bool mayHandOut(qsizetype count, bool showing);
 
     // Controls.
     QWidget* m_optionPanel = nullptr;
