@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ qt6-base-dev
     fonts-liberation
-    xvfb xauth xdotool x11-apps xclip imagemagick desktop-file-utils
+    xvfb xauth xdotool x11-apps xclip libxfixes3 imagemagick desktop-file-utils
     clang libclang-rt-14-dev
     findutils util-linux
     xdg-utils

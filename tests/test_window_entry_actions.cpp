@@ -2,7 +2,8 @@
 // click, the Menu key, Shift+F10), Ctrl+C and dragging out, for each form an entry takes; a
 // name that is not UTF-8 among them. A right click marks the entry under it unless it is marked
 // already; nothing else of it changes what is marked. An entry that names no file or folder is
-// never handed to the opener or the file manager; more than ten go only after a question.
+// never handed to the opener or the file manager; more than ten go only after a question; a
+// file manager that never answers is passed over for the opener.
 
 #include "app/ApplicationSetup.h"
 #include "core/FileNames.h"
@@ -10,19 +11,25 @@
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
+#include "ui/FileManager.h"
 #include "ui/MainWindow.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -182,6 +189,65 @@ struct PopupWatch : QObject {
 int current(Window& w) {
     return w.resultList()->currentIndex().isValid() ? w.resultList()->currentIndex().row() : -1;
 }
+
+// A session bus of the test's own, where nothing is started on demand.
+struct PrivateBus {
+    QTemporaryDir folder;
+    QProcess daemon;
+    QString address;
+    QString failure;
+    PrivateBus() {
+        const QString config = folder.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly)) {
+            failure = QStringLiteral("cannot write ") + config;
+            return;
+        }
+        file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                   "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
+                   "busconfig.dtd\">\n<busconfig><type>session</type><listen>unix:path=" +
+                   folder.filePath(QStringLiteral("bus")).toUtf8() +
+                   "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
+                   "send_destination=\"*\"/><allow receive_sender=\"*\"/><allow own=\"*\"/>"
+                   "</policy></busconfig>\n");
+        file.close();
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                      QStringLiteral("--nopidfile"), QStringLiteral("--print-address")});
+        if (!daemon.waitForStarted(10000)) {
+            failure = QStringLiteral("dbus-daemon did not start (scripts/install-deps.sh "
+                                     "installs it): ") +
+                      daemon.errorString();
+            return;
+        }
+        while (!daemon.canReadLine() && daemon.waitForReadyRead(10000)) {
+        }
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+        if (address.isEmpty())
+            failure = QStringLiteral("dbus-daemon named no address: ") +
+                      QString::fromUtf8(daemon.readAllStandardError());
+    }
+    ~PrivateBus() {
+        for (const char* name : {"window", "manager"})
+            QDBusConnection::disconnectFromBus(QLatin1String(name));
+        daemon.terminate();
+        daemon.waitForFinished(10000);
+    }
+    bool started() const { return failure.isEmpty(); }
+};
+
+// A file manager on the bus that takes ShowItems and never answers, as one that hangs.
+class SilentFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QStringList> asked;
+public slots:
+    void ShowItems(const QStringList& uris, const QString&, const QDBusMessage& message) {
+        message.setDelayedReply(true);
+        asked.append(uris);
+    }
+};
 
 } // namespace
 
@@ -406,6 +472,62 @@ private slots:
         chooseFromMenu(w, Show, 2);
         QCOMPARE(asked.text, QStringLiteral("Visa 25 mappar i mapp?"));
         QCOMPARE(w.fileManager.shown.size(), 1);
+    }
+
+    // A file manager on the bus that takes the call and never answers: the busy pointer shows
+    // until it is passed over, after two seconds, for the opener on the entries' folder; a
+    // search meanwhile neither takes the pointer away nor leaves it behind.
+    void aFileManagerThatNeverAnswersIsPassedOver() {
+        PrivateBus bus;
+        QVERIFY2(bus.started(), qPrintable(bus.failure));
+        QDBusConnection windowSide = QDBusConnection::connectToBus(bus.address, "window");
+        QDBusConnection managerSide = QDBusConnection::connectToBus(bus.address, "manager");
+        SilentFileManager silent;
+        QVERIFY(managerSide.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &silent,
+                                           QDBusConnection::ExportAllSlots));
+        QVERIFY(managerSide.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+
+        TestTree tree;
+        tree.file("S/a.txt");
+        tree.file("S/b.txt");
+        Window w(tree.path("S"), tree.folder("files"));
+        QStringList foldersOpened;
+        DesktopFileManager manager([&](const QString& folder) { foldersOpened.append(folder); },
+                                   nullptr, windowSide);
+        w.window.setFileManager(&manager);
+        QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("S"); }));
+        QVERIFY(w.search());
+        const QStringList found = w.window.control().entries().entries();
+        QCOMPARE(found.size(), 2);
+        QVERIFY(!QApplication::overrideCursor());
+        w.clickRow(0);
+        w.clickRow(1, Qt::ControlModifier);
+
+        QElapsedTimer sinceAsked;
+        sinceAsked.start();
+        chooseFromMenu(w, Show, 1);
+        const auto busy = [] {
+            return QApplication::overrideCursor() &&
+                   QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+        };
+        QVERIFY(busy());
+        QVERIFY(waitFor([&] { return !silent.asked.isEmpty(); }));
+        const QStringList uris = {QString::fromLatin1(uriOf(found[0])),
+                                  QString::fromLatin1(uriOf(found[1]))};
+        QCOMPARE(silent.asked, QList<QStringList>{uris});
+
+        click(&w.window, "searchButton"); // "Ny sökning"
+        QVERIFY(w.search());
+        QVERIFY2(foldersOpened.isEmpty(), "the search took longer than the wait for an answer");
+        QVERIFY(busy());
+
+        QVERIFY(waitFor([&] { return !foldersOpened.isEmpty(); }));
+        const qint64 waited = sinceAsked.elapsed();
+        QCOMPARE(foldersOpened, QStringList{tree.path("S")});
+        QVERIFY2(waited >= DesktopFileManager::AnswerWaitMs - 100 && waited < 5000,
+                 qPrintable(QStringLiteral("passed over after %1 ms").arg(waited)));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(silent.asked.size(), 1);
     }
 
     void eachFormOfEntryGoesOutAsWhatItNames() {

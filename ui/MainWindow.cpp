@@ -4,6 +4,7 @@
 #include "core/FolderRows.h"
 #include "core/ResultEntries.h"
 #include "ui/AboutDialog.h"
+#include "ui/BusyPointer.h"
 #include "ui/CommandButton.h"
 #include "ui/DriveBox.h"
 #include "ui/FileManager.h"
@@ -266,10 +267,9 @@ void MainWindow::showState(State state) {
     const bool focusGoes = !focused || panelGoing->isAncestorOf(focused);
     if (state == State::Searching) {
         m_openFileButton->setEnabled(m_control->canOpenEntries());
-        QApplication::setOverrideCursor(Qt::BusyCursor);
+        m_searchPointer = std::make_unique<BusyPointer>();
     } else {
-        while (QApplication::overrideCursor())
-            QApplication::restoreOverrideCursor();
+        m_searchPointer.reset();
     }
     m_optionPanel->setVisible(state == State::Options);
     m_resultPanel->setVisible(state != State::Options);

@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <memory>
 
+class BusyPointer;
 class DriveBox;
 class FileManager;
 class FileOpener;
@@ -84,6 +85,7 @@ private:
     QLabel* m_separatorBar = nullptr;
 
     RunControl* m_control = nullptr;
+    std::unique_ptr<BusyPointer> m_searchPointer; // while a search runs
     std::unique_ptr<FileOpener> m_systemOpener;
     FileOpener* m_opener = nullptr;
     std::unique_ptr<FileManager> m_systemFileManager;

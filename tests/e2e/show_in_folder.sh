@@ -4,9 +4,10 @@
 # bus (a stand-in that records the call, tests/e2e/file_manager_standin.py) to show the marked
 # files, as file URIs of their bytes, a name that is not UTF-8 among them. A right click on an
 # entry not marked marks it, and its menu's "Kopiera sökväg" and "Öppna" act on that entry (the
-# clipboard read with xclip). With no file manager on the bus, and with no bus at all, the
-# desktop's opener (a stand-in xdg-open first on PATH) opens the files' folder instead. Skips
-# (77) only when no X server can be started.
+# clipboard read with xclip). A file manager that takes the call and never answers is passed
+# over after about 2 s, the busy pointer shown meanwhile; with no file manager on the bus, and
+# with no bus at all, the desktop's opener (a stand-in xdg-open first on PATH) opens the files'
+# folder instead. Skips (77) only when no X server can be started.
 #
 # Usage: show_in_folder.sh PATH-TO-TROVAN
 set -euo pipefail
@@ -66,11 +67,11 @@ has_owner() {
         org.freedesktop.DBus.NameHasOwner string:"$1" | grep -q 'boolean true'
 }
 
-# standin: starts the stand-in file manager, recording into $work/shown, and
+# standin [--never-answer]: starts the stand-in file manager, recording into $work/shown, and
 # waits until it owns its name.
 standin() {
     "${xsession_tied[@]}" env DBUS_SESSION_BUS_ADDRESS="$bus" /usr/bin/python3 \
-        "$here/file_manager_standin.py" "$work/shown" >"$work/manager.log" 2>&1 &
+        "$here/file_manager_standin.py" "$@" "$work/shown" >"$work/manager.log" 2>&1 &
     manager_pid=$!
     for _ in $(seq 100); do
         has_owner org.freedesktop.FileManager1 && return 0
@@ -167,6 +168,11 @@ copied() {
     xclip -o -selection clipboard -t "${1:-UTF8_STRING}"
 }
 
+# pointer: a fingerprint of the pointer's picture now.
+pointer() {
+    /usr/bin/python3 "$here/pointer_shape.py"
+}
+
 # leave: "A&vsluta" answered Yes ends the program.
 leave() {
     keys "$main" alt+v
@@ -218,6 +224,39 @@ case "${first_uri%$'\r'}" in
 esac
 grep -qxF "/|$first_file" "$work/opened" ||
     fail "\"Öppna\" from a right click opened: $(cat "$work/opened")"
+rm "$work/opened"
+leave
+
+step "a file manager that never answers is passed over after 2 s, the pointer busy meanwhile"
+standin_gone
+rm "$work/shown"
+standin --never-answer
+xsession_launch "$path" DBUS_SESSION_BUS_ADDRESS="$bus" "$program/trovan"
+search_and_mark_all
+xdotool mousemove --window "$main" 200 120
+idle_pointer=$(pointer)
+menu_choose Menu
+asked_at=$EPOCHREALTIME
+busy_seen=""
+for _ in $(seq 100); do
+    [ -e "$work/opened" ] && break
+    [ "$(pointer)" = "$idle_pointer" ] || busy_seen=yes
+    sleep 0.05
+done
+opened_at=$EPOCHREALTIME
+[ -e "$work/opened" ] || fail "xdg-open was not started after the file manager's silence"
+[ -e "$work/shown" ] || fail "the file manager was not asked"
+waited=$(((${opened_at/./} - ${asked_at/./}) / 1000))
+if [ "$waited" -lt 1500 ] || [ "$waited" -gt 5000 ]; then
+    fail "the file manager was passed over after $waited ms, not about 2000"
+fi
+[ -n "$busy_seen" ] || fail "the pointer did not show busy while the file manager was waited for"
+for _ in $(seq 50); do
+    [ "$(pointer)" = "$idle_pointer" ] && break
+    sleep 0.1
+done
+[ "$(pointer)" = "$idle_pointer" ] || fail "the busy pointer stayed after the fallback"
+grep -qxF "/|$start" "$work/opened" || fail "xdg-open ran as: $(cat "$work/opened")"
 rm "$work/opened"
 leave
 
