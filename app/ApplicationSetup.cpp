@@ -1,7 +1,6 @@
 #include "app/ApplicationSetup.h"
 
 #include "ui/Fonts.h"
-#include "ui/NeverMinimized.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,5 +44,4 @@ void setUpApplication() {
     installQtTranslation();
     Fonts::installSubstitutes();
     QApplication::setFont(Fonts::sansSerif(8.25)); // message boxes too
-    NeverMinimized::install(*qApp);
 }

@@ -10,8 +10,12 @@
 #include "support/TestTree.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -258,6 +262,88 @@ private slots:
         QCOMPARE(
             readBytes(files + "/lista.txt"),
             (file + "\r\n" + tree.path("S/borta.txt") + "\r\n" + tree.path("S") + "\r\n").toUtf8());
+    }
+
+    // Every marked entry goes out, however many: "Öppna" checks each and hands on all that are
+    // there, in list order, a few in each pass of the event loop, then reports the rest in one
+    // message that names the first few and says how many. Thousands of entries take a moment,
+    // not a read of the mount table each.
+    void allMarkedEntriesAreOpenedAndTheMissingReportedTogether() {
+        TestTree tree;
+        constexpr int Count = 9000;
+        QStringList files;
+        for (int i = 0; i < Count; ++i)
+            files.append(tree.file(QStringLiteral("S/d%1/f%2.txt").arg(i % 30).arg(i)));
+        RunControl control;
+        Heard heard(control);
+        control.entries().append(files);
+        QList<int> rows; // marked from the bottom up, as a person may
+        for (int row = Count - 1; row >= 0; --row)
+            rows.append(row);
+        QCOMPARE(control.pathsAt(rows), files);
+        QVERIFY(!RunControl::asksBeforeHandingOut(RunControl::MostWithoutAsking));
+        QVERIFY(RunControl::asksBeforeHandingOut(RunControl::MostWithoutAsking + 1));
+
+        QStringList gone, kept;
+        for (int i = 0; i < Count; ++i) {
+            if (i % 3 == 1) {
+                QVERIFY(QFile::remove(files[i]));
+                gone.append(files[i]);
+            } else {
+                kept.append(files[i]);
+            }
+        }
+        int passes = 0;
+        QTimer eachPass;
+        connect(&eachPass, &QTimer::timeout, [&] { ++passes; });
+        eachPass.start(0);
+        QMap<int, int> openedInPass;
+        connect(&control, &RunControl::openRequested, [&] { ++openedInPass[passes]; });
+        qsizetype openedWhenReported = -1;
+        connect(&control, &RunControl::warned, [&] { openedWhenReported = heard.opened.size(); });
+        QSignalSpy reported(&control, &RunControl::warned);
+        QElapsedTimer clock;
+        clock.start();
+        control.openEntries(rows);
+        QVERIFY(reported.wait(60000));
+        const qint64 took = clock.elapsed();
+        eachPass.stop();
+        QCOMPARE(heard.opened, kept);
+        QCOMPARE(openedWhenReported, kept.size());
+        QVERIFY(std::ranges::max(openedInPass) <= RunControl::HandedOnAtOnce);
+        QCOMPARE(heard.warnings.size(), 1);
+        QStringList report = {QStringLiteral("Ett fel uppstod!"),
+                              QStringLiteral("3000 av 9000 filer kunde inte öppnas:")};
+        for (int i = 0; i < RunControl::MostFailuresNamed; ++i)
+            report.append(QStringLiteral("53 - Filen hittades inte: ") + gone[i]);
+        report.append(QStringLiteral("och 2995 till."));
+        QCOMPARE(heard.warnings.first(), report.join(QStringLiteral("\r\n")));
+        QVERIFY2(took < 10000, qPrintable(QStringLiteral("%1 ms for 9000 entries").arg(took)));
+        qInfo("9000 entries checked and handed on in %lld ms", took);
+
+        // A few missing folders are each named, with the number of them; one alone as the
+        // button reports it.
+        control.entries().clear();
+        control.entries().setKind(EntryPaths::Kind::Folder);
+        const QStringList folders = {tree.path("S/d0"), tree.path("S/borta"), tree.path("S/d1"),
+                                     tree.path("S/saknas")};
+        control.entries().append(folders);
+        heard.opened.clear();
+        control.openEntries({0, 1, 2, 3});
+        QVERIFY(QTest::qWaitFor([&] { return heard.warnings.size() == 2; }, 10000));
+        QCOMPARE(heard.opened, (QStringList{folders[0], folders[2]}));
+        QCOMPARE(heard.warnings.last(),
+                 QStringLiteral("Ett fel uppstod!\r\n2 av 4 mappar kunde inte öppnas:\r\n"
+                                "76 - Sökvägen hittades inte: ") +
+                     folders[1] + QStringLiteral("\r\n76 - Sökvägen hittades inte: ") + folders[3]);
+        control.openEntries({1});
+        QVERIFY(QTest::qWaitFor([&] { return heard.warnings.size() == 3; }, 10000));
+        QCOMPARE(heard.warnings.last(),
+                 QStringLiteral("Ett fel uppstod!\r\n76 - Sökvägen hittades inte: ") + folders[1]);
+
+        // Entries that name nothing go nowhere.
+        control.entries().setKind(EntryPaths::Kind::Text);
+        QVERIFY(control.pathsAt({0, 1}).isEmpty());
     }
 
     // Leaving: the windows are told first, then setup.ini holds the last start folder; without

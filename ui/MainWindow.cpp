@@ -4,6 +4,7 @@
 #include "core/folders/FolderRows.h"
 #include "core/run/ResultEntries.h"
 #include "ui/AboutDialog.h"
+#include "ui/BusyPointer.h"
 #include "ui/CommandButton.h"
 #include "ui/DriveBox.h"
 #include "ui/FileManager.h"
@@ -187,9 +188,13 @@ void MainWindow::connectSignals() {
     connect(m_saveListButton, &QPushButton::clicked, &control, &RunControl::saveList);
     connect(m_openFileButton, &QPushButton::clicked, this,
             [this] { m_control->openEntry(m_resultList->currentRow()); });
-    connect(m_resultList, &ResultList::openAsked, &control, &RunControl::openEntries);
+    connect(m_resultList, &ResultList::openAsked, this, [this](const QList<int>& rows) {
+        if (mayHandOut(m_control->pathsAt(rows).size(), false))
+            m_control->openEntries(rows);
+    });
     connect(m_resultList, &ResultList::showInFolderAsked, this, [this](const QList<int>& rows) {
-        if (const QStringList paths = m_control->pathsAt(rows); !paths.isEmpty())
+        const QStringList paths = m_control->pathsAt(rows);
+        if (!paths.isEmpty() && mayHandOut(paths.size(), true))
             m_fileManager->showItems(paths);
     });
     connect(m_folderView, &FolderView::chosen, &chosen, &ChosenFolder::choose);
@@ -264,10 +269,9 @@ void MainWindow::showState(State state) {
     const bool focusGoes = !focused || panelGoing->isAncestorOf(focused);
     if (state == State::Searching) {
         m_openFileButton->setEnabled(m_control->canOpenEntries());
-        QApplication::setOverrideCursor(Qt::BusyCursor);
+        m_searchPointer = std::make_unique<BusyPointer>();
     } else {
-        while (QApplication::overrideCursor())
-            QApplication::restoreOverrideCursor();
+        m_searchPointer.reset();
     }
     m_optionPanel->setVisible(state == State::Options);
     m_resultPanel->setVisible(state != State::Options);
@@ -294,6 +298,16 @@ void MainWindow::leave() {
     for (QWidget* window : QApplication::topLevelWidgets())
         window->hide();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool MainWindow::mayHandOut(qsizetype count, bool showing) {
+    if (!RunControl::asksBeforeHandingOut(count))
+        return true;
+    const bool folders = m_control->entryKind() == EntryPaths::Kind::Folder;
+    const QString what = folders ? QStringLiteral("mappar") : QStringLiteral("filer");
+    const QString question = showing ? QStringLiteral("Visa %1 %2 i mapp?").arg(count).arg(what)
+                                     : QStringLiteral("Öppna %1 %2?").arg(count).arg(what);
+    return MessageBox::ask(this, question, {});
 }
 
 void MainWindow::showAbout() {

@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <memory>
 
+class BusyPointer;
 class DriveBox;
 class FileManager;
 class FileOpener;
@@ -57,6 +58,9 @@ private:
     void leave();
     void showAbout();
     SearchOptions options() const;
+    // Asks before "Öppna" (or "Visa i mapp" when `showing`) hands out more entries than the run
+    // control lets go without asking; true when they may go.
+    bool mayHandOut(qsizetype count, bool showing);
 
     // Controls.
     QWidget* m_optionPanel = nullptr;
@@ -81,6 +85,7 @@ private:
     QLabel* m_separatorBar = nullptr;
 
     RunControl* m_control = nullptr;
+    std::unique_ptr<BusyPointer> m_searchPointer; // while a search runs
     std::unique_ptr<FileOpener> m_systemOpener;
     FileOpener* m_opener = nullptr;
     std::unique_ptr<FileManager> m_systemFileManager;

@@ -47,10 +47,18 @@ void ResultList::paintEvent(QPaintEvent* event) {
     FocusFrame::paint(this);
 }
 
-// A right click marks nothing: the menu works on what was marked before.
+// A right click on an entry not marked marks that entry alone, as on every desktop list, so that
+// the menu the press brings up works on what is under the pointer; on a marked entry it keeps
+// the marking and only moves the current entry there. Below the entries it changes nothing.
 void ResultList::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         event->accept();
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (!index.isValid())
+            return;
+        selectionModel()->setCurrentIndex(index, selectionModel()->isSelected(index)
+                                                     ? QItemSelectionModel::NoUpdate
+                                                     : QItemSelectionModel::ClearAndSelect);
         return;
     }
     QListView::mousePressEvent(event);
@@ -75,24 +83,31 @@ void ResultList::keyPressEvent(QKeyEvent* event) {
         m_menuKeyTaken = menuKey;
         const QModelIndex current = currentIndex();
         const QRect place = current.isValid() ? visualRect(current) : QRect();
-        showMenu(viewport()->mapToGlobal(place.isValid() ? place.bottomLeft() : QPoint()));
+        showMenu(actedOnRows(),
+                 viewport()->mapToGlobal(place.isValid() ? place.bottomLeft() : QPoint()));
         return;
     }
     QListView::keyPressEvent(event);
 }
 
 // The X11 platform follows the Menu key with a context menu event of its own; the key has
-// opened the menu already.
+// opened the menu already. A menu from the mouse works on the marking alone: below the entries
+// with nothing marked there is nothing to act on.
 void ResultList::contextMenuEvent(QContextMenuEvent* event) {
-    if (event->reason() == QContextMenuEvent::Keyboard && m_menuKeyTaken) {
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        QList<int> rows = markedRows();
+        std::sort(rows.begin(), rows.end());
+        showMenu(rows, event->globalPos());
+        return;
+    }
+    if (m_menuKeyTaken) {
         m_menuKeyTaken = false;
         return;
     }
-    showMenu(event->globalPos());
+    showMenu(actedOnRows(), event->globalPos());
 }
 
-void ResultList::showMenu(const QPoint& globalSpot) {
-    const QList<int> rows = actedOnRows();
+void ResultList::showMenu(const QList<int>& rows, const QPoint& globalSpot) {
     auto* entries = qobject_cast<ResultEntries*>(model());
     if (rows.isEmpty() || !entries)
         return;

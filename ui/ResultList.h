@@ -8,8 +8,10 @@
 // What a person does with the marked entries (the current entry when none is marked): the
 // context menu (right click, the Menu key, Shift+F10) offers "Öppna", "Visa i mapp" and
 // "Kopiera sökväg", Ctrl+C copies, and the marked entries can be dragged into another program.
-// Opening and showing are asked of the window; copying and dragging hand out what the entries
-// give (ResultEntries::mimeData). None of it changes what is marked.
+// A right click works as on every desktop list: on an entry not marked it marks that entry
+// alone first; on a marked one, or below the entries, it keeps the marking, and the menu works
+// on it. Opening and showing are asked of the window; copying and dragging hand out what the
+// entries give (ResultEntries::mimeData). Nothing else changes what is marked.
 
 #include <QListView>
 
@@ -36,7 +38,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void showMenu(const QPoint& globalSpot);
+    void showMenu(const QList<int>& rows, const QPoint& globalSpot);
     void copy(const QList<int>& rows);
     bool m_menuKeyTaken = false; // the Menu key opened the menu; a window system's echo is not
 };

@@ -12,7 +12,6 @@
 #include "core/walk/Search.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 #include <QTimer>
 #include <optional>
 #include <sys/stat.h>
@@ -27,8 +26,12 @@ const QString SettingsFile = QStringLiteral("setup.ini");
 const QString ListFile = QStringLiteral("lista.txt");
 
 // The read gate's place for a file: its volume and the file itself.
+ReadGate::Place placeOf(const MountTable& mounts, const QByteArray& path) {
+    return mounts.placeOf(std::string_view(path.constData(), size_t(path.size())));
+}
+
 ReadGate::Place placeOf(const QByteArray& path) {
-    return MountTable::read().placeOf(std::string_view(path.constData(), size_t(path.size())));
+    return placeOf(MountTable::read(), path);
 }
 
 // Why `entry` cannot be opened as a file; 0 when it can.
@@ -286,11 +289,13 @@ EntryPaths::Kind RunControl::entryKind() const {
 QStringList RunControl::pathsAt(const QList<int>& rows) const {
     if (entryKind() == EntryPaths::Kind::Text)
         return {};
-    return m_entries->entriesAt(rows).mid(0, MostHandedOutAtOnce);
+    return m_entries->entriesAt(rows);
 }
 
-// Each entry is looked at in turn on one thread, and each one found goes to the opener, in list
-// order; each that is not is reported as the button reports it.
+// Each entry is looked at in turn on one thread, the mount table read once for all of them, and
+// each one found goes to the opener, in list order. One that is not is reported as the button
+// reports it; several together in one box, the first few by name, so that thousands of entries
+// gone since the search never bring up thousands of boxes.
 void RunControl::open(const QStringList& entries, bool folders) {
     if (entries.isEmpty())
         return;
@@ -298,10 +303,12 @@ void RunControl::open(const QStringList& entries, bool folders) {
     OffThread::run(
         m_mailbox,
         [entries, folders, open] {
+            const MountTable mounts = MountTable::read();
             QList<int> errors;
+            errors.reserve(entries.size());
             for (const QString& entry : entries) {
                 const QByteArray name = FileNames::encode(entry);
-                const ReadPass pass(placeOf(name), [&] { return open.isStale(); });
+                const ReadPass pass(placeOf(mounts, name), [&] { return open.isStale(); });
                 if (!pass.entered())
                     return QList<int>(); // a newer open goes instead
                 errors.append(folders ? whyNotAFolder(name) : whyNotAFile(name));
@@ -309,18 +316,49 @@ void RunControl::open(const QStringList& entries, bool folders) {
             return errors;
         },
         [this, entries, folders](const QList<int>& errors) {
-            // A report waits for its box to be closed, and the window may be gone by then.
-            const QPointer<RunControl> alive(this);
-            for (qsizetype i = 0; i < errors.size() && alive && !m_left; ++i) {
+            if (m_left)
+                return; // nothing more is said or opened after leaving
+            QStringList found, failures;
+            qsizetype failed = 0;
+            for (qsizetype i = 0; i < errors.size(); ++i) {
                 if (errors[i] == 0) {
-                    emit openRequested(entries[i]);
+                    found.append(entries[i]);
                     continue;
                 }
+                if (++failed > MostFailuresNamed)
+                    continue;
                 const SystemError failure = folders ? SystemError::fromErrno(errors[i], entries[i])
                                                     : SystemError::forFile(errors[i], entries[i]);
-                emit warned(QStringLiteral("Ett fel uppstod!\r\n") +
-                            QString::number(failure.number) + QStringLiteral(" - ") +
-                            failure.description);
+                failures.append(QString::number(failure.number) + QStringLiteral(" - ") +
+                                failure.description);
             }
+            QString report;
+            if (failed > 0) {
+                report = QStringLiteral("Ett fel uppstod!\r\n");
+                if (failed > 1)
+                    report +=
+                        QStringLiteral("%1 av %2 %3 kunde inte öppnas:\r\n")
+                            .arg(failed)
+                            .arg(entries.size())
+                            .arg(folders ? QStringLiteral("mappar") : QStringLiteral("filer"));
+                report += failures.join(QStringLiteral("\r\n"));
+                if (failed > MostFailuresNamed)
+                    report += QStringLiteral("\r\noch %1 till.").arg(failed - MostFailuresNamed);
+            }
+            handOn(found, 0, report);
         });
+}
+
+// Starting an opener takes the window's thread a moment: thousands of them go a few at a time,
+// with the window's events between, and the report comes once the last has gone.
+void RunControl::handOn(const QStringList& found, qsizetype from, const QString& report) {
+    if (m_left)
+        return;
+    const qsizetype end = std::min(found.size(), from + HandedOnAtOnce);
+    for (qsizetype i = from; i < end; ++i)
+        emit openRequested(found[i]);
+    if (end < found.size())
+        QTimer::singleShot(0, this, [this, found, end, report] { handOn(found, end, report); });
+    else if (!report.isEmpty())
+        emit warned(report);
 }

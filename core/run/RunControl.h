@@ -57,13 +57,20 @@ public:
     void saveList();
     void openEntry(int row);
     // Opens the rows' entries as openEntry does, each file in its program and each folder in
-    // the file manager; nothing unless the entries name files or folders (full paths, with
-    // their extensions).
+    // the file manager, all of them; nothing unless the entries name files or folders (full
+    // paths, with their extensions). Entries that cannot be opened are reported together.
     void openEntries(const QList<int>& rows);
-    // The full paths of the rows' entries, at most MostHandedOutAtOnce of them in list order:
-    // what may go to a file manager or an opener. None when the entries name nothing.
+    // The full paths of the rows' entries, all of them in list order: what "Öppna" and "Visa i
+    // mapp" hand to an opener or a file manager. None when the entries name nothing.
     QStringList pathsAt(const QList<int>& rows) const;
-    static constexpr int MostHandedOutAtOnce = 10;
+    // Handing out more than this many entries at once asks the person first: each may start a
+    // program or open a window.
+    static constexpr int MostWithoutAsking = 10;
+    static bool asksBeforeHandingOut(qsizetype count) { return count > MostWithoutAsking; }
+    // At most this many of the entries that could not be opened are named in the one report.
+    static constexpr int MostFailuresNamed = 5;
+    // Openers started in one pass of the event loop: starting one takes the thread a moment.
+    static constexpr int HandedOnAtOnce = 20;
 
     State state() const { return m_state; }
     // Entries added by the search, whatever was removed since, as the count shows them.
@@ -98,6 +105,8 @@ private:
     void prepareNewSearch();
     void setState(State state);
     void open(const QStringList& entries, bool folders);
+    // Hands `found` on to the opener from `from` on, then shows `report`, if any.
+    void handOn(const QStringList& found, qsizetype from, const QString& report);
 
     ChosenFolder* m_chosenFolder = nullptr;
     ResultEntries* m_entries = nullptr;
