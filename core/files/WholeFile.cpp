@@ -187,7 +187,7 @@ bool writeAll(int fd, const char* bytes, size_t size) {
 }
 
 std::optional<SystemError> replace(const QString& file, const Writer& write,
-                                   const std::function<bool()>& givenUp, int mode) {
+                                   const std::function<bool()>& givenUp, int exactMode) {
     const QByteArray path = FileNames::encode(file);
     if (path.contains('\0'))
         return SystemError::fromErrno(ENOENT, file);
@@ -219,7 +219,9 @@ std::optional<SystemError> replace(const QString& file, const Writer& write,
     // there and takes it away, or ended the save first, which is heard here.
     if (givenUp && givenUp())
         return SystemError{};
-    const mode_t kept = exists ? existing.st_mode & 07777 : mode_t(mode) & ~currentUmask();
+    const mode_t kept = exactMode >= 0 ? mode_t(exactMode)
+                        : exists       ? existing.st_mode & 07777
+                                       : 0666 & ~currentUmask();
     if (!write(temporary.fd()) || fchmod(temporary.fd(), kept) != 0 || fsync(temporary.fd()) != 0)
         return SystemError::fromErrno(errno, file);
     if (!temporary.renameTo(place->name))

@@ -22,9 +22,10 @@ using Writer = std::function<bool(int fd)>;
 
 // Replaces `file` with what `write` writes. `givenUp`, when given, is asked once the temporary
 // file exists: a save no longer wanted takes it away again and ends with an error without a
-// description. A new file takes `mode` less the umask; an existing one keeps its own.
+// description. A new file takes 0666 less the umask and an existing one keeps its own, unless
+// `exactMode` is given.
 std::optional<SystemError> replace(const QString& file, const Writer& write,
-                                   const std::function<bool()>& givenUp = {}, int mode = 0666);
+                                   const std::function<bool()>& givenUp = {}, int exactMode = -1);
 
 // Writes all of `bytes`, across interruptions.
 bool writeAll(int fd, const char* bytes, size_t size);

@@ -49,16 +49,17 @@ unsigned char typeOf(const struct stat& info) {
     return DT_UNKNOWN;
 }
 
-void keep(FolderListing& gathered, std::vector<FolderListing::Name>& into, const char* name,
+void list(FolderListing& gathered, std::vector<FolderListing::Name>& into, const char* name,
           size_t length, bool isLink) {
     into.push_back({uint32_t(gathered.bytes.size()), uint16_t(length), isLink});
     gathered.bytes.append(name, length);
     gathered.bytes.push_back('\0');
 }
 
-// One record of a read: kept among the subfolders, among the files, or left out.
+// One record of a read: listed among the subfolders, among the files, or left out; and every
+// folder, file and link kept when the folder is.
 void gather(int folderFd, const NamePattern* pattern, const LinuxDirent64& entry,
-            FolderListing& gathered) {
+            FolderListing& gathered, KeptFolder::Builder* kept) {
     const char* name = entry.d_name;
     if (name[0] == '.')
         return;
@@ -76,6 +77,11 @@ void gather(int folderFd, const NamePattern* pattern, const LinuxDirent64& entry
         type = typeOf(info);
     }
     const std::string_view bytes(name, length);
+    if (kept && (type == DT_DIR || type == DT_REG || type == DT_LNK))
+        kept->add(type == DT_DIR   ? KeptFolder::Kind::Folder
+                  : type == DT_REG ? KeptFolder::Kind::File
+                                   : KeptFolder::Kind::Link,
+                  bytes);
     if (type == DT_LNK) {
         // With a pattern (a search, which walks no link) a link counts only as a file that
         // matches: one whose name does not match is not looked at.
@@ -87,15 +93,15 @@ void gather(int folderFd, const NamePattern* pattern, const LinuxDirent64& entry
             return; // a dangling link names nothing that is there
         type = typeOf(info);
         if (type == DT_DIR && !pattern)
-            keep(gathered, gathered.subfolders, name, length, true);
+            list(gathered, gathered.subfolders, name, length, true);
         else if (type == DT_REG && matches)
-            keep(gathered, gathered.files, name, length, false);
+            list(gathered, gathered.files, name, length, false);
         return;
     }
     if (type == DT_DIR)
-        keep(gathered, gathered.subfolders, name, length, false);
+        list(gathered, gathered.subfolders, name, length, false);
     else if (type == DT_REG && pattern && pattern->matchesBytes(bytes))
-        keep(gathered, gathered.files, name, length, false);
+        list(gathered, gathered.files, name, length, false);
 }
 
 // The gathered names, sorted, appended to `listing` at their final size.
@@ -119,6 +125,24 @@ void handOver(FolderListing& gathered, FolderListing& listing) {
     copy(gathered.files, listing.files);
 }
 
+// The names are gathered in a listing the thread keeps and copied out at their final size: a
+// folder costs an allocation for its names and one for each list, none for what it leaves out.
+thread_local FolderListing gathered;
+
+FolderListing& startGathering() {
+    gathered.bytes.clear();
+    gathered.subfolders.clear();
+    gathered.files.clear();
+    return gathered;
+}
+
+void finishGathering(FolderListing& listing) {
+    handOver(gathered, listing);
+    // A thread that read a very large folder does not keep its room for the rest of its life.
+    if (gathered.memoryUse() > MostGatheringKept)
+        gathered = FolderListing();
+}
+
 } // namespace
 
 namespace FolderReader {
@@ -139,13 +163,9 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
     return a < b;
 }
 
-// The names are gathered in a listing the thread keeps and copied out at their final size: a
-// folder costs an allocation for its names and one for each list, none for what it leaves out.
-int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads reads) {
-    thread_local FolderListing gathered;
-    gathered.bytes.clear();
-    gathered.subfolders.clear();
-    gathered.files.clear();
+int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads reads,
+         KeptFolder::Builder* kept) {
+    FolderListing& gathered = startGathering();
     alignas(8) char buffer[32768];
     int error = 0;
     for (;;) {
@@ -157,7 +177,7 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
         for (long offset = 0; offset < length;) {
             const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + offset);
             offset += entry->d_reclen;
-            gather(folderFd, pattern, *entry, gathered);
+            gather(folderFd, pattern, *entry, gathered, kept);
         }
         // Where a read fills the buffer while names follow, one that left room for the longest
         // record was the last: the call that would only say so is saved, half the calls on a
@@ -165,11 +185,29 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
         if (reads == Reads::FillToTheEnd && sizeof buffer - size_t(length) >= LongestRecord)
             break;
     }
-    handOver(gathered, listing);
-    // A thread that read a very large folder does not keep its room for the rest of its life.
-    if (gathered.memoryUse() > MostGatheringKept)
-        gathered = FolderListing();
+    finishGathering(listing);
     return error;
+}
+
+void fromKept(const KeptFolder& kept, const NamePattern& pattern,
+              const std::function<bool(std::string_view)>& linkIsFile, FolderListing& listing) {
+    FolderListing& gathered = startGathering();
+    kept.forEach([&](KeptFolder::Kind kind, std::string_view name) {
+        switch (kind) {
+        case KeptFolder::Kind::Folder:
+            list(gathered, gathered.subfolders, name.data(), name.size(), false);
+            break;
+        case KeptFolder::Kind::File:
+            if (pattern.matchesBytes(name))
+                list(gathered, gathered.files, name.data(), name.size(), false);
+            break;
+        case KeptFolder::Kind::Link:
+            if (pattern.matchesBytes(name) && linkIsFile(name))
+                list(gathered, gathered.files, name.data(), name.size(), false);
+            break;
+        }
+    });
+    finishGathering(listing);
 }
 
 } // namespace FolderReader

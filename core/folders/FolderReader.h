@@ -9,12 +9,15 @@
 // to a file is kept.
 //
 // Names stay the system's bytes in one buffer: a file name is decoded only when it matched.
-// It does not open the folder, walk, or keep anything between calls.
+// It does not open the folder, walk, or keep anything between calls; a search that keeps
+// listings hands it a KeptFolder::Builder, and lists a kept folder through it the same way.
 
+#include "core/folders/KeptFolder.h"
 #include "core/text/NamePattern.h"
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,9 +50,16 @@ enum class Reads {
 };
 
 // Fills `listing` from the folder open as `folderFd`, keeping the files that `pattern`
-// matches (none without a pattern). Returns 0, or the errno that stopped the read.
+// matches (none without a pattern). Returns 0, or the errno that stopped the read. With
+// `kept`, every folder, file and link goes there too, whatever the pattern.
 int read(int folderFd, const NamePattern* pattern, FolderListing& listing,
-         Reads reads = Reads::MayStopShort);
+         Reads reads = Reads::MayStopShort, KeptFolder::Builder* kept = nullptr);
+
+// Fills `listing` from a kept folder as read() would have from the folder: its subfolders, and
+// the files and the links to files that `pattern` matches; whether a link leads to a file is
+// asked of `linkIsFile` for a link whose name matches.
+void fromKept(const KeptFolder& kept, const NamePattern& pattern,
+              const std::function<bool(std::string_view)>& linkIsFile, FolderListing& listing);
 
 // Whether `a` sorts before `b` in a folder list: ignoring case, then by case.
 bool lessIgnoringCase(std::string_view a, std::string_view b);

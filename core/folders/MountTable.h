@@ -68,6 +68,10 @@ public:
     bool readsFillToTheEnd(uint64_t volumeHash) const {
         return m_fillingHashes.count(volumeHash) > 0;
     }
+    // Whether a folder's stamp there tells every change of its names to the nanosecond, and no
+    // peer changes them behind the kernel's back: ext2, ext3, ext4, xfs, btrfs, f2fs and tmpfs.
+    // Only there are a search's listings kept (KeptFolder).
+    bool keepsListings(uint64_t volumeHash) const { return m_keepingHashes.count(volumeHash) > 0; }
 
 private:
     static size_t bitOf(uint64_t hash) { return size_t(hash >> 56); }
@@ -77,4 +81,5 @@ private:
     std::unordered_set<uint64_t> m_systemHashes;
     std::unordered_set<uint64_t> m_hangingHashes;
     std::unordered_set<uint64_t> m_fillingHashes;
+    std::unordered_set<uint64_t> m_keepingHashes;
 };

@@ -1,8 +1,8 @@
 #include "core/run/RunControl.h"
 
+#include "core/files/ProgramFiles.h"
 #include "core/folders/ChosenFolder.h"
 #include "core/folders/MountTable.h"
-#include "core/files/ProgramFiles.h"
 #include "core/run/ResultEntries.h"
 #include "core/run/StoredFiles.h"
 #include "core/text/FileNames.h"

@@ -3,13 +3,19 @@
 #include "core/folders/PathHash.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
 // One read in this many on a thread tells the read depth whether it waited.
 constexpr unsigned WatchEveryNthRead = 16;
+// A folder is looked at by its path only while the path is well within what the system takes
+// (PATH_MAX); one deeper is read relative to its parent, as every folder is without kept
+// listings.
+constexpr size_t KeptPathLimit = PATH_MAX / 2;
 
 // Whether a read's thread slept during it (a voluntary context switch: it waited, on the disk
 // or on a share), for one read in every WatchEveryNthRead on each thread, the first included:
@@ -44,10 +50,7 @@ void Batch::clear() {
     slept.reset();
 }
 
-BatchReader::BatchReader(NamePattern pattern, bool includeSubfolders, MountTable mounts,
-                         bool startsOnSystem)
-    : m_pattern(std::move(pattern)), m_includeSubfolders(includeSubfolders),
-      m_mounts(std::move(mounts)), m_startsOnSystem(startsOnSystem) {}
+BatchReader::BatchReader(Setup setup) : m_setup(std::move(setup)) {}
 
 uint64_t BatchReader::newIds(size_t count) const {
     return m_nextId.fetch_add(count, std::memory_order_relaxed);
@@ -72,27 +75,90 @@ void BatchReader::read(Batch& batch, const std::atomic<bool>& stopped) const {
         batch.slept = watch.slept();
 }
 
-// Touches nothing shared, after the read gate let it pass: the request and the result are its
-// own.
+// Touches nothing shared but the budget, after the read gate let it pass: the request and the
+// result are its own.
 FolderRead BatchReader::readFolder(const ReadRequest& request) const {
+    const bool keeps = m_setup.kept && m_setup.mounts.keepsListings(request.place.volume);
     FolderRead folder;
+    folder.pathHash = request.place.folder;
+    // Where listings are kept, a folder's subfolders may be opened by their paths.
+    const std::string path = m_setup.kept || !request.parent ? pathOf(request) : std::string();
+    if (m_setup.kept)
+        folder.path = std::make_shared<const std::string>(path);
+    if (keeps) {
+        if (const KeptFolder* kept = m_setup.kept->find(request.place.folder)) {
+            if (readKept(*kept, path, folder))
+                return folder;
+            folder.keptChanged = true;
+        }
+    }
+    readNow(request, path, keeps, folder);
+    return folder;
+}
+
+// The kept names, if the folder's stamp shows they are its names now. Its path is looked at:
+// a folder moved away, or one whose parent can no longer be entered, is not found there.
+bool BatchReader::readKept(const KeptFolder& kept, const std::string& path,
+                           FolderRead& folder) const {
+    if (path.size() >= KeptPathLimit)
+        return false;
+    const std::optional<FolderStamp> now = FolderStamp::at(path.c_str());
+    if (!now || !kept.holdsFor(*now))
+        return false;
+    std::string linkPath = path == "/" ? path : path + '/';
+    const size_t folderLength = linkPath.size();
+    FolderReader::fromKept(
+        kept, m_setup.pattern,
+        [&](std::string_view name) {
+            linkPath.resize(folderLength);
+            linkPath.append(name);
+            struct stat info {};
+            return stat(linkPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+        },
+        folder.listing);
+    folder.fromKept = true;
+    // Subfolders whose paths would be too long to look at are opened relative to it.
+    if (m_setup.includeSubfolders && !folder.listing.subfolders.empty() &&
+        path.size() + 1 + NAME_MAX >= KeptPathLimit) {
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0)
+            folder.descriptor = std::make_shared<const Descriptor>(fd);
+    }
+    return true;
+}
+
+// Opens the folder relative to its parent, or by its path where the parent came from what was
+// kept, and reads it; where listings are kept, its names are kept too, unless the read failed.
+void BatchReader::readNow(const ReadRequest& request, const std::string& path, bool keeps,
+                          FolderRead& folder) const {
     const int fd = request.parent ? openat(request.parent->fd, request.name.c_str(),
                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                                  : open(request.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                   : request.parentPath
+                       ? open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                       : open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         folder.error = errno;
-        return folder;
+        return;
     }
     Descriptor descriptor(fd);
+    const bool keeping = keeps && m_keptBytes.load(std::memory_order_relaxed) < m_setup.keepBudget;
+    const int64_t readAt = keeping ? m_setup.clock() : 0;
+    const std::optional<FolderStamp> stamp =
+        keeping ? FolderStamp::ofOpen(fd) : std::optional<FolderStamp>();
+    KeptFolder::Builder kept;
     // A read error part way leaves what was read: each name in it is there.
-    FolderReader::read(fd, &m_pattern, folder.listing,
-                       m_mounts.readsFillToTheEnd(request.place.volume)
-                           ? FolderReader::Reads::FillToTheEnd
-                           : FolderReader::Reads::MayStopShort);
+    const int error = FolderReader::read(fd, &m_setup.pattern, folder.listing,
+                                         m_setup.mounts.readsFillToTheEnd(request.place.volume)
+                                             ? FolderReader::Reads::FillToTheEnd
+                                             : FolderReader::Reads::MayStopShort,
+                                         stamp ? &kept : nullptr);
+    if (stamp && error == 0) {
+        folder.toKeep = std::make_shared<const KeptFolder>(kept.finish(*stamp, readAt));
+        m_keptBytes.fetch_add(folder.toKeep->memoryUse(), std::memory_order_relaxed);
+    }
     // Its subfolders are opened relative to it: it stays open while their requests wait.
-    if (m_includeSubfolders && !folder.listing.subfolders.empty())
+    if (m_setup.includeSubfolders && !folder.listing.subfolders.empty())
         folder.descriptor = std::make_shared<const Descriptor>(descriptor.release());
-    return folder;
 }
 
 // The requests for the subfolders of `folder` that the walk will enter, in the walk's order (the
@@ -101,7 +167,7 @@ FolderRead BatchReader::readFolder(const ReadRequest& request) const {
 RequestQueue BatchReader::requestsFor(FolderRead& folder, const ReadRequest& from) const {
     RequestQueue requests;
     FolderListing& listing = folder.listing;
-    if (folder.error != 0 || !folder.descriptor) {
+    if (folder.error != 0 || !m_setup.includeSubfolders) {
         listing.subfolders.clear();
         return requests;
     }
@@ -109,15 +175,17 @@ RequestQueue BatchReader::requestsFor(FolderRead& folder, const ReadRequest& fro
     for (const FolderListing::Name& subfolder : listing.subfolders) {
         const std::string_view name = listing.name(subfolder);
         const uint64_t hash = PathHash::child(from.place.folder, from.isRoot, name);
-        if (subfolder.isLink || (!m_startsOnSystem && m_mounts.isSystemMountPoint(hash)))
+        if (subfolder.isLink ||
+            (!m_setup.startsOnSystem && m_setup.mounts.isSystemMountPoint(hash)))
             continue;
-        const uint64_t volume = m_mounts.isMountPoint(hash) ? hash : from.place.volume;
+        const uint64_t volume = m_setup.mounts.isMountPoint(hash) ? hash : from.place.volume;
         listing.subfolders[entered++] = subfolder;
         requests.push_front(
-            {{0, folder.descriptor, std::string(name), {volume, hash}, false}, false});
+            {{0, folder.descriptor, folder.path, std::string(name), {volume, hash}, false}, false});
     }
     listing.subfolders.resize(entered);
     folder.descriptor.reset();
+    folder.path.reset();
     folder.firstSubfolderId = newIds(entered);
     uint64_t id = folder.firstSubfolderId + entered;
     for (QueuedRequest& queued : requests)

@@ -4,11 +4,19 @@
 // batch), passes the read gate once for all of them, reads them one after the other and makes
 // the requests for their subfolders, so that handing them back takes one lock. How a folder is
 // read is the same for every thread of one search and set before its first read: the pattern,
-// whether subfolders are walked, the mount table.
+// whether subfolders are walked, the mount table, what was kept.
+//
+// On a volume where listings are kept (MountTable::keepsListings), a folder kept before is
+// looked at, not read: one look at its stamp by its path, and its kept names are used if the
+// stamp shows them to be the folder's now (KeptFolder::holdsFor); a link among them whose name
+// matches is looked at, as a read looks at it. Any other folder there is read and its names
+// kept, with its stamp taken from the open folder before they are read, within a budget of
+// bytes for one search.
 //
 // It owns no thread and no queue (ReadAhead does); a batch belongs to the thread reading it.
 
 #include "core/folders/MountTable.h"
+#include "core/kept/KeptSnapshot.h"
 #include "core/text/NamePattern.h"
 #include "core/walk/FolderRead.h"
 
@@ -42,10 +50,19 @@ struct Batch {
 
 class BatchReader {
 public:
-    BatchReader(NamePattern pattern, bool includeSubfolders, MountTable mounts,
-                bool startsOnSystem);
+    struct Setup {
+        NamePattern pattern;
+        bool includeSubfolders = false;
+        MountTable mounts;
+        bool startsOnSystem = false; // kernel file systems are walked into only from one of them
+        // What was kept when the search started; none: nothing is kept or used.
+        std::shared_ptr<const KeptSnapshot> kept;
+        KeptClock clock = systemClock;
+        size_t keepBudget = 0; // bytes of new listings kept at most
+    };
+    explicit BatchReader(Setup setup);
 
-    const MountTable& mounts() const { return m_mounts; }
+    const MountTable& mounts() const { return m_setup.mounts; }
     // Ids for `count` requests, one after the other: the first.
     uint64_t newIds(size_t count) const;
     // Reads the batch's folders and makes the requests for their subfolders. A folder the
@@ -54,11 +71,12 @@ public:
 
 private:
     FolderRead readFolder(const ReadRequest& request) const;
+    bool readKept(const KeptFolder& kept, const std::string& path, FolderRead& folder) const;
+    void readNow(const ReadRequest& request, const std::string& path, bool keeps,
+                 FolderRead& folder) const;
     RequestQueue requestsFor(FolderRead& folder, const ReadRequest& from) const;
 
-    const NamePattern m_pattern;
-    const bool m_includeSubfolders;
-    const MountTable m_mounts;
-    const bool m_startsOnSystem; // kernel file systems are walked into only from one of them
+    const Setup m_setup;
     mutable std::atomic<uint64_t> m_nextId{1};
+    mutable std::atomic<size_t> m_keptBytes{0}; // of the new listings kept so far
 };

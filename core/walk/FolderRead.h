@@ -5,6 +5,7 @@
 // in it points into the state of another thread.
 
 #include "core/folders/FolderReader.h"
+#include "core/folders/KeptFolder.h"
 #include "core/threads/ReadGate.h"
 
 #include <cstdint>
@@ -31,11 +32,27 @@ struct Descriptor {
 // descriptor lives while a request of one of its subfolders still waits.
 struct ReadRequest {
     uint64_t id = 0;
-    std::shared_ptr<const Descriptor> parent; // none for the start folder: `name` is its path
+    // The parent's descriptor: none for the start folder, whose `name` is its path, and for a
+    // folder whose parent came from what was kept, which is opened by its path.
+    std::shared_ptr<const Descriptor> parent;
+    std::shared_ptr<const std::string> parentPath; // none for the start folder
     std::string name;
     ReadGate::Place place;
     bool isRoot = false; // the folder is "/"
 };
+
+// The full path of the folder a request names.
+inline std::string pathOf(const ReadRequest& request) {
+    if (!request.parentPath)
+        return request.name;
+    std::string path;
+    path.reserve(request.parentPath->size() + 1 + request.name.size());
+    path = *request.parentPath;
+    if (path != "/")
+        path.push_back('/');
+    path.append(request.name);
+    return path;
+}
 
 // What a read hands back.
 struct FolderRead {
@@ -44,4 +61,11 @@ struct FolderRead {
     uint64_t firstSubfolderId = 0; // the request of listing.subfolders[k] is firstSubfolderId + k
     size_t bytes = 0;              // what it counts against the read-ahead bound
     std::shared_ptr<const Descriptor> descriptor; // until its subfolders' requests hold it
+    // Kept: the hash of the folder's path; its names as read, to keep; or whether they came
+    // from what was kept, or what was kept no longer held.
+    uint64_t pathHash = 0;
+    std::shared_ptr<const std::string> path; // until its subfolders' requests hold it
+    std::shared_ptr<const KeptFolder> toKeep;
+    bool fromKept = false;
+    bool keptChanged = false;
 };

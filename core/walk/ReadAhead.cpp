@@ -29,11 +29,14 @@ uint64_t ReadAhead::start(const std::string& path, MountTable mounts) {
     const uint64_t volume = mounts.volumeOf(path);
     const bool startsOnSystem = mounts.isSystemAt(path);
     const std::lock_guard lock(m_mutex);
-    m_reader.emplace(m_setup.pattern, m_setup.includeSubfolders, std::move(mounts), startsOnSystem);
+    m_reader.emplace(BatchReader::Setup{m_setup.pattern, m_setup.includeSubfolders,
+                                        std::move(mounts), startsOnSystem, m_setup.kept,
+                                        m_setup.clock, m_setup.keepBudget});
     const uint64_t id = m_reader->newIds(1);
     m_readAhead.reserve(MaxFoldersReadAhead);
     m_walkAhead.reserve(MaxFoldersReadAhead);
-    m_queue.push_back({{id, nullptr, path, {volume, PathHash::of(path)}, path == "/"}, false});
+    m_queue.push_back(
+        {{id, nullptr, nullptr, path, {volume, PathHash::of(path)}, path == "/"}, false});
     m_requestsWaiting = 1;
     return id;
 }

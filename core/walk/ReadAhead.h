@@ -48,6 +48,10 @@ public:
         NamePattern pattern;
         bool includeSubfolders = false;
         int fixedReaders = -1; // reader threads when set; else as many as the read depth asks
+        // What was kept, and how new listings are kept (BatchReader::Setup).
+        std::shared_ptr<const KeptSnapshot> kept;
+        KeptClock clock = systemClock;
+        size_t keepBudget = 0;
     };
     explicit ReadAhead(Setup setup);
 

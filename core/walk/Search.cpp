@@ -43,13 +43,28 @@ void Search::start(const SearchOptions& options) {
     auto tell = [mailbox = m_mailbox, ticket] {
         mailbox->deliver<Search>([ticket](Search& search) { search.look(ticket); });
     };
-    m_run = std::make_unique<Run>(
-        Run{std::make_shared<ReadAhead>(ReadAhead::Setup{
-                NamePattern(options.pattern), options.includeSubfolders, m_readAheadThreads}),
-            std::make_shared<EntryOutbox>(m_entriesWaitingLimit, std::move(tell))});
-    std::thread([walk = std::make_shared<Walk>(walked, m_run->reads, m_run->outbox)] {
+    ReadAhead::Setup reads;
+    reads.pattern = NamePattern(options.pattern);
+    reads.includeSubfolders = options.includeSubfolders;
+    reads.fixedReaders = m_readAheadThreads;
+    if (m_kept) {
+        reads.kept = m_kept->snapshot();
+        reads.clock = m_kept->clock();
+        reads.keepBudget = m_keepBudget;
+    }
+    m_run = std::make_unique<Run>();
+    m_run->reads = std::make_shared<ReadAhead>(std::move(reads));
+    m_run->outbox = std::make_shared<EntryOutbox>(m_entriesWaitingLimit, std::move(tell));
+    m_run->counts = std::make_shared<Walk::Counts>();
+    std::thread([walk = std::make_shared<Walk>(walked, m_run->reads, m_run->outbox, m_kept,
+                                               m_run->counts)] {
         walk->run();
     }).detach();
+}
+
+void Search::setKeptListings(std::shared_ptr<KeptListings> kept, size_t budget) {
+    m_kept = std::move(kept);
+    m_keepBudget = budget;
 }
 
 void Search::cancel() {
@@ -88,6 +103,8 @@ void Search::look(const NewestWins::Ticket& ticket) {
         return;
     }
     if (outbox.done) {
+        m_lastFoldersRead = m_run->counts->read;
+        m_lastFoldersKept = m_run->counts->kept;
         // What is left stays to be taken after the walk is gone, so that a new search may
         // start from the signal.
         m_leftOver = takeEntries();

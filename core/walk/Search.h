@@ -16,8 +16,10 @@
 // start folder are not descended into, unless the start folder lies on one. It knows no window:
 // the receiver is told through signals and takes the entries.
 
+#include "core/kept/KeptListings.h"
 #include "core/text/SearchOptions.h"
 #include "core/threads/NewestWins.h"
+#include "core/walk/Walk.h"
 
 #include <QObject>
 #include <QStringList>
@@ -57,6 +59,14 @@ public:
     // How many entries may wait for takeEntries() before the walk stops to wait.
     void setEntriesWaitingLimit(qsizetype limit) { m_entriesWaitingLimit = limit; }
 
+    // Where the folders searched are kept for the next searches; none by default. A search
+    // keeps at most `budget` bytes of new listings.
+    void setKeptListings(std::shared_ptr<KeptListings> kept,
+                         size_t budget = KeptListings::DefaultBound);
+    // How many folders the last search, finished, read, and how many came from what was kept.
+    size_t lastFoldersRead() const { return m_lastFoldersRead; }
+    size_t lastFoldersKept() const { return m_lastFoldersKept; }
+
 signals:
     // takeEntries() has something: said once until they are taken, and again when the walk
     // stands still until they are (isHeldBack()).
@@ -68,6 +78,7 @@ private:
     struct Run {
         std::shared_ptr<ReadAhead> reads;
         std::shared_ptr<EntryOutbox> outbox;
+        std::shared_ptr<Walk::Counts> counts;
     };
     void look(const NewestWins::Ticket& ticket);
     void end();
@@ -79,4 +90,8 @@ private:
     int m_readAheadThreads = -1;
     int m_lastReadThreads = 0;
     qsizetype m_entriesWaitingLimit = DefaultEntriesWaiting;
+    std::shared_ptr<KeptListings> m_kept;
+    size_t m_keepBudget = 0;
+    size_t m_lastFoldersRead = 0;
+    size_t m_lastFoldersKept = 0;
 };

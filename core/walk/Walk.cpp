@@ -1,6 +1,7 @@
 #include "core/walk/Walk.h"
 
 #include "core/folders/MountTable.h"
+#include "core/kept/KeptListings.h"
 #include "core/text/EntryText.h"
 #include "core/text/FileNames.h"
 #include "core/text/SystemError.h"
@@ -11,9 +12,11 @@
 #include <vector>
 
 Walk::Walk(const SearchOptions& options, std::shared_ptr<ReadAhead> reads,
-           std::shared_ptr<EntryOutbox> outbox)
+           std::shared_ptr<EntryOutbox> outbox, std::shared_ptr<KeptListings> keeper,
+           std::shared_ptr<Counts> counts)
     : m_options(options), m_startName(EntryText::startFolderName(options.startFolder)),
-      m_reads(std::move(reads)), m_outbox(std::move(outbox)) {}
+      m_reads(std::move(reads)), m_outbox(std::move(outbox)), m_keeper(std::move(keeper)),
+      m_counts(std::move(counts)) {}
 
 void Walk::run() {
     // Named, so that a profile or a debugger tells the walk from its readers.
@@ -27,15 +30,33 @@ void Walk::run() {
     std::optional<FolderRead> start = m_reads->take(m_reads->start(path, MountTable::read()));
     if (!start)
         return;
+    note(*start);
+    bool walkedToTheEnd = false;
     if (start->error != 0) {
         m_reads->stop();
         m_outbox->fail(SystemError::fromErrno(start->error, m_options.startFolder).description);
-        return;
+    } else {
+        walkedToTheEnd = walkBelow(std::move(*start), path);
+        m_reads->stop(); // the readers go, whatever ended the walk
     }
-    const bool walkedToTheEnd = walkBelow(std::move(*start), path);
-    m_reads->stop(); // the readers go, whatever ended the walk
+    if (m_keeper)
+        m_keeper->keep(std::move(m_harvest));
     if (walkedToTheEnd)
         m_outbox->finish();
+}
+
+void Walk::note(const FolderRead& folder) {
+    if (folder.fromKept) {
+        ++m_counts->kept;
+        m_harvest.used.push_back(folder.pathHash);
+        return;
+    }
+    if (folder.error == 0)
+        ++m_counts->read;
+    if (folder.toKeep)
+        m_harvest.read.emplace_back(folder.pathHash, folder.toKeep);
+    else if (folder.keptChanged && folder.error != 0)
+        m_harvest.gone.push_back(folder.pathHash);
 }
 
 // From the start folder to the end; false when stopped on the way.
@@ -63,6 +84,7 @@ bool Walk::walkBelow(FolderRead start, std::string& path) {
         std::optional<FolderRead> subfolder = m_reads->take(step.folder.firstSubfolderId + k);
         if (!subfolder)
             return false;
+        note(*subfolder);
         if (subfolder->error != 0)
             continue; // a folder that cannot be opened is left out, as find leaves it
         if (path != "/")

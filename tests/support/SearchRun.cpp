@@ -11,6 +11,10 @@ SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads,
         search.setReadAheadThreads(readAheadThreads);
     if (entriesWaitingLimit > 0)
         search.setEntriesWaitingLimit(entriesWaitingLimit);
+    return runSearch(search, options);
+}
+
+SearchOutcome runSearch(Search& search, const SearchOptions& options) {
     SearchOutcome outcome;
     bool over = false;
     const auto take = [&] {
@@ -20,18 +24,21 @@ SearchOutcome runSearch(const SearchOptions& options, int readAheadThreads,
             outcome.entries += entries;
         }
     };
-    QObject::connect(&search, &Search::entriesReady, take);
-    QObject::connect(&search, &Search::finished, [&] {
+    QObject context; // the connections go with it
+    QObject::connect(&search, &Search::entriesReady, &context, take);
+    QObject::connect(&search, &Search::finished, &context, [&] {
         take();
         ++outcome.finished;
         over = true;
     });
-    QObject::connect(&search, &Search::failed, [&](const QString& description) {
+    QObject::connect(&search, &Search::failed, &context, [&](const QString& description) {
         outcome.failures.append(description);
         over = true;
     });
     search.start(options);
     if (!QTest::qWaitFor([&] { return over; }, 180000))
         QTest::qFail("the search did not end", __FILE__, __LINE__);
+    outcome.foldersRead = search.lastFoldersRead();
+    outcome.foldersKept = search.lastFoldersKept();
     return outcome;
 }

@@ -1,0 +1,37 @@
+#pragma once
+
+// The kept folders at one moment, by the hash of each folder's path (PathHash), each with the
+// number of the search that last used it. Made by the keeper and never changed after it is
+// handed out: any number of reading threads look into it without a lock. A hash that two paths
+// share finds a folder whose stamp (its device, inode and mount) cannot match the other's, so
+// a wrong find is never used.
+
+#include "core/folders/KeptFolder.h"
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+struct KeptSnapshot {
+    struct Slot {
+        std::shared_ptr<const KeptFolder> folder;
+        uint64_t lastUse = 0; // the number of the last search that used or read it
+    };
+    std::unordered_map<uint64_t, Slot> folders;
+    uint64_t searches = 0; // searches kept from so far: the next one's number is this plus one
+    size_t bytes = 0;      // what the folders cost in memory (KeptFolder::memoryUse)
+    int64_t newestRead = 0;
+
+    const KeptFolder* find(uint64_t pathHash) const {
+        const auto at = folders.find(pathHash);
+        return at == folders.end() ? nullptr : at->second.folder.get();
+    }
+};
+
+// What one search hands back to be kept: the folders it read, each as read; the kept folders
+// it used as they were; and those it found changed and could not read again.
+struct KeptHarvest {
+    std::vector<std::pair<uint64_t, std::shared_ptr<const KeptFolder>>> read;
+    std::vector<uint64_t> used;
+    std::vector<uint64_t> gone;
+};
