@@ -495,6 +495,29 @@ private slots:
         QCOMPARE(keptSearch(bounded, first).foldersKept, size_t(0));
     }
 
+    // A share never: a mirror through FUSE (stallfs, tests/fuse) is read every time, and
+    // nothing of it is kept. Runs where the mirror is mounted (ctest kept_share).
+    void aShareIsNeverKept() {
+        const QString source = qEnvironmentVariable("STALLFS_SOURCE");
+        if (source.isEmpty())
+            QSKIP("runs under tests/fuse/run-blocked-read.sh, which mounts the mirror");
+        for (const char* folder : {"tree/a", "tree/b"}) {
+            QDir().mkpath(source + u'/' + folder);
+            close(open(bytes(source + u'/' + folder + "/f.txt").constData(), O_WRONLY | O_CREAT,
+                       0644));
+        }
+        const ClockSet clock(3600 * Second);
+        KeptListings kept({{}, KeptListings::DefaultBound, testClock});
+        const SearchOptions options =
+            optionsFor(qEnvironmentVariable("STALLFS_MOUNT") + "/tree", "*.txt");
+        QCOMPARE(keptSearch(kept, options).foldersRead, size_t(3));
+        const SearchOutcome again = keptSearch(kept, options);
+        QCOMPARE(again.foldersRead, size_t(3));
+        QCOMPARE(again.foldersKept, size_t(0));
+        QCOMPARE(again.entries.size(), 2);
+        QVERIFY(kept.snapshot()->folders.empty());
+    }
+
     // A kept file that is damaged, cut short, of another version or another user, not a plain
     // file, or larger than the bound is not trusted at all, and is replaced.
     void aFileNotToBeTrustedIsIgnoredAndReplaced() {

@@ -28,4 +28,9 @@ QString path(const QString& name) {
     return folder() + u'/' + name;
 }
 
+QString keptListingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/trovan/kept-listings");
+}
+
 } // namespace ProgramFiles

@@ -16,4 +16,8 @@ QString path(const QString& name);
 // Decides for a program in `programFolder`; folder() asks with the running program's own.
 QString folderFor(const QString& programFolder);
 
+// Where the listings searches read are kept between runs: $XDG_CACHE_HOME/trovan
+// (~/.cache/trovan). Only named here; the keeper makes the folder when it first writes.
+QString keptListingsFile();
+
 } // namespace ProgramFiles

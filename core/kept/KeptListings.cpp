@@ -10,7 +10,19 @@
 #include <deque>
 #include <mutex>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <thread>
+
+namespace {
+
+// The folders that hold `file`, made where missing, for the user alone: what they hold names
+// what the user searched.
+void makeFoldersOf(const QByteArray& file) {
+    for (qsizetype slash = file.indexOf('/', 1); slash > 0; slash = file.indexOf('/', slash + 1))
+        mkdir(file.left(slash).constData(), 0700);
+}
+
+} // namespace
 
 struct KeptListings::Keeper {
     const Setup setup;
@@ -64,6 +76,7 @@ struct KeptListings::Keeper {
         if (setup.file.isEmpty())
             return;
         const QByteArray file = FileNames::encode(setup.file);
+        makeFoldersOf(file);
         const ReadPass pass(
             MountTable::read().placeOf(std::string_view(file.constData(), size_t(file.size()))),
             [] { return false; });

@@ -3,6 +3,7 @@
 #include "core/files/ProgramFiles.h"
 #include "core/folders/ChosenFolder.h"
 #include "core/folders/MountTable.h"
+#include "core/kept/KeptListings.h"
 #include "core/run/ResultEntries.h"
 #include "core/run/StoredFiles.h"
 #include "core/text/FileNames.h"
@@ -60,7 +61,10 @@ const QString RunControl::FullListMessage =
 
 RunControl::RunControl(QObject* parent)
     : QObject(parent), m_chosenFolder(new ChosenFolder(this)), m_entries(new ResultEntries(this)),
-      m_search(new Search(this)), m_listUpdate(new QTimer(this)), m_mailbox(Mailbox::to(this)) {
+      m_search(new Search(this)), m_listUpdate(new QTimer(this)), m_mailbox(Mailbox::to(this)),
+      m_kept(
+          std::make_shared<KeptListings>(KeptListings::Setup{ProgramFiles::keptListingsFile()})) {
+    m_search->setKeptListings(m_kept);
     m_listUpdate->setSingleShot(true);
     connect(m_listUpdate, &QTimer::timeout, this, &RunControl::takeEntries);
     connect(m_search, &Search::entriesReady, this, &RunControl::entriesFound);
@@ -106,6 +110,7 @@ QString RunControl::filePath(const QString& name) {
 // The folder saved at the last exit is read off the window's thread, through the read gate: the
 // folder where the program keeps its files may be on a share.
 void RunControl::start(const QString& startFolder, const QString& requested) {
+    m_kept->load();
     m_chosenFolder->start(startFolder, {requested});
     OffThread::run(
         m_mailbox,

@@ -23,6 +23,7 @@
 #include <memory>
 
 class ChosenFolder;
+class KeptListings;
 class Mailbox;
 class ResultEntries;
 class QTimer;
@@ -83,6 +84,7 @@ public:
     ChosenFolder& chosenFolder() const { return *m_chosenFolder; }
     ResultEntries& entries() const { return *m_entries; }
     Search& search() const { return *m_search; }
+    KeptListings& keptListings() const { return *m_kept; }
 
     static const QString FullListMessage;
 
@@ -123,6 +125,7 @@ private:
     bool m_canOpenEntries = true;
     bool m_left = false;
     std::shared_ptr<Mailbox> m_mailbox;
+    std::shared_ptr<KeptListings> m_kept; // the folders searched, for the next searches
     // The newest save and the newest open: an older one still waiting to reach a silent
     // folder gives up.
     NewestWins m_saves;
