@@ -21,12 +21,21 @@
 // sets the threads that read ahead of the walk (Search::setReadAheadThreads) instead of the
 // read depth's choice, --reads-per-volume the read gate's limit: to compare depths.
 //
+// The program's kept listings are loaded at start from $XDG_CACHE_HOME/trovan, as the program
+// loads them, before the pattern is typed; the line adds kept_load_s (from the start to the
+// listings loaded), folders_read and folders_kept (of the measured search: the folders read, and
+// those whose kept listings were used). With --first PATTERN0, a search for PATTERN0 runs to its
+// end first and "Ny sökning" is pressed, and the search measured is the second: a repeated
+// search of the same tree. Before it exits, the benchmark waits until what the searches read is
+// kept in the cache folder.
+//
 // Usage: bench_search START PATTERN [--entries FILE] [--cancel-after SECONDS] [--clock-marks]
-//                     [--readers N] [--reads-per-volume N]
+//                     [--readers N] [--reads-per-volume N] [--first PATTERN0]
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "app/ApplicationSetup.h"
 #include "bench/YieldClock.h"
+#include "core/kept/KeptListings.h"
 #include "core/run/ResultEntries.h"
 #include "core/run/RunControl.h"
 #include "core/text/FileNames.h"
@@ -43,6 +52,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTimer>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
@@ -58,6 +68,7 @@ struct Arguments {
     bool clockMarks = false;
     int readers = -1;
     int readsPerVolume = -1;
+    QString firstPattern;
 };
 
 bool parse(const QStringList& arguments, Arguments& parsed) {
@@ -74,6 +85,8 @@ bool parse(const QStringList& arguments, Arguments& parsed) {
             parsed.readers = arguments.at(++i).toInt();
         else if (argument == QLatin1String("--reads-per-volume") && i + 1 < arguments.size())
             parsed.readsPerVolume = arguments.at(++i).toInt();
+        else if (argument == QLatin1String("--first") && i + 1 < arguments.size())
+            parsed.firstPattern = arguments.at(++i);
         else
             positional.append(argument);
     }
@@ -106,6 +119,21 @@ double clockSeconds(clockid_t clock) {
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+// Waits until the keeper has done all it was asked.
+void settle(KeptListings& kept) {
+    std::atomic<bool> settled{false};
+    kept.whenSettled([&] { settled = true; });
+    UserInput::waitFor([&] { return settled.load(); }, 600000);
+}
+
+// A search run to its end as a person runs one: the pattern typed, the button clicked.
+void searchFor(MainWindow& window, const QString& pattern) {
+    UserInput::click(&window, QStringLiteral("patternBox"));
+    UserInput::key(&window, Qt::Key_A, Qt::ControlModifier);
+    UserInput::type(&window, pattern);
+    UserInput::click(&window, QStringLiteral("searchButton"));
+}
+
 QString secondsOrDash(qint64 nanoseconds) {
     return nanoseconds < 0 ? QStringLiteral("-")
                            : QString::number(double(nanoseconds) / 1e9, 'f', 4);
@@ -123,10 +151,12 @@ int main(int argc, char** argv) {
     if (!parse(QApplication::arguments(), arguments)) {
         std::fprintf(stderr, "usage: bench_search START PATTERN [--entries FILE] "
                              "[--cancel-after SECONDS] [--clock-marks] [--readers N] "
-                             "[--reads-per-volume N]\n");
+                             "[--reads-per-volume N] [--first PATTERN0]\n");
         return 2;
     }
 
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     MainWindow window;
     window.setFilesFolder(QDir::tempPath());
     if (arguments.readers >= 0)
@@ -141,15 +171,49 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_search: cannot open %s\n", qPrintable(arguments.start));
         return 1;
     }
-    UserInput::click(&window, QStringLiteral("patternBox"));
-    UserInput::type(&window, arguments.pattern);
+    // The full-list message is answered as soon as it is up.
+    QElapsedTimer clock;
+    qint64 fullListAt = -1;
+    bool measuring = false;
+    QTimer messages;
+    QObject::connect(&messages, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (measuring && fullListAt < 0)
+                fullListAt = clock.nsecsElapsed();
+            box->accept();
+        }
+    });
+    messages.start(1);
+
+    KeptListings& kept = window.control().keptListings();
+    settle(kept);
+    const double keptLoadSeconds = double(sinceStart.nsecsElapsed()) / 1e9;
     UserInput::click(&window, QStringLiteral("includeSubfolders"));
+    if (!arguments.firstPattern.isEmpty()) {
+        searchFor(window, arguments.firstPattern);
+        UserInput::waitFor(
+            [&] {
+                return window.state() == MainWindow::State::Results &&
+                       !QApplication::activeModalWidget();
+            },
+            24 * 3600 * 1000);
+        settle(kept);
+        // A message box that went leaves the window to be made active again, as a person's
+        // click on it does.
+        window.activateWindow();
+        UserInput::waitFor([&] { return QApplication::activeWindow() == &window; });
+        UserInput::click(&window, QStringLiteral("searchButton")); // "Ny sökning"
+        UserInput::waitFor([&] { return window.state() == MainWindow::State::Options; });
+    }
+    UserInput::click(&window, QStringLiteral("patternBox"));
+    UserInput::key(&window, Qt::Key_A, Qt::ControlModifier);
+    UserInput::type(&window, arguments.pattern);
     QApplication::processEvents();
 
-    QElapsedTimer clock;
     clock.start();
+    measuring = true;
     YieldClock passes(clock);
-    qint64 firstEntryAt = -1, fullListAt = -1, cancelAt = -1, endedAt = -1;
+    qint64 firstEntryAt = -1, cancelAt = -1, endedAt = -1;
     int listUpdates = 0;
     qsizetype entriesAtCancel = 0;
     QObject::connect(static_cast<QListView*>(results)->model(), &QAbstractItemModel::rowsInserted,
@@ -162,16 +226,6 @@ int main(int argc, char** argv) {
         if (endedAt < 0)
             endedAt = clock.nsecsElapsed();
     });
-    // The full-list message is answered as soon as it is up.
-    QTimer messages;
-    QObject::connect(&messages, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            if (fullListAt < 0)
-                fullListAt = clock.nsecsElapsed();
-            box->accept();
-        }
-    });
-    messages.start(1);
     if (arguments.cancelAfter >= 0) {
         QTimer::singleShot(int(arguments.cancelAfter * 1000), [&] {
             cancelAt = clock.nsecsElapsed();
@@ -200,7 +254,7 @@ int main(int argc, char** argv) {
     std::printf("entries=%lld search_s=%s first_entry_s=%s full_list_s=%s max_gap_ms=%.2f "
                 "max_gap_end_s=%.4f peak_rss_mb=%.1f cpu_s=%.4f window_cpu_s=%.4f list_updates=%d "
                 "paints=%d "
-                "read_threads=%d",
+                "read_threads=%d kept_load_s=%.4f folders_read=%zu folders_kept=%zu",
                 qlonglong(window.control().entries().rowCount()),
                 qPrintable(secondsOrDash(endedAt - pressedAt)),
                 qPrintable(secondsOrDash(firstEntryAt < 0 ? -1 : firstEntryAt - pressedAt)),
@@ -208,7 +262,9 @@ int main(int argc, char** argv) {
                 double(passes.largestGapNs()) / 1e6,
                 double(passes.largestGapEndedAt() - pressedAt) / 1e9, peakRssMegabytes(),
                 processCpu, windowCpu, listUpdates, paints.count,
-                window.control().search().lastReadThreads());
+                window.control().search().lastReadThreads(), keptLoadSeconds,
+                window.control().search().lastFoldersRead(),
+                window.control().search().lastFoldersKept());
     if (arguments.clockMarks)
         std::printf(" clicked_at=%.6f ended_at=%.6f", clickedAt, endedAtClock);
     if (arguments.cancelAfter >= 0) {
@@ -230,6 +286,9 @@ int main(int argc, char** argv) {
             file.write(FileNames::encode(entry) + '\n');
         file.flush();
     }
-    // Leave at once: tearing the window down, or a walk still blocked, is not measured.
+    // What was read is kept for the next run; then leave at once: tearing the window down, or a
+    // walk still blocked, is not measured.
+    if (arguments.cancelAfter < 0)
+        settle(kept);
     _exit(0);
 }

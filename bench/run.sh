@@ -9,6 +9,15 @@
 # chooses, and last, a search that reaches a folder whose listing hangs (tests/fuse/stallfs.py)
 # is cancelled.
 #
+# The first rows of a case are a first search: nothing kept (the cache folder emptied before
+# every run). The rows after it search a tree searched before, with another pattern, as people
+# do: "again", the second search in one run of the program; "restart", the first search after
+# a start that loaded what an earlier run kept (warm, and cold: the caches dropped, the kept
+# file present); "1 % changed", the same after a file was made in 1 % of the tree's folders
+# since. For these, fd, bfs and the plain walk run alternating with ours (find not: it is the
+# slowest by far and adds nothing to the comparison), and our time is also set against the
+# first search's in the same caches.
+#
 # Usage: bench/run.sh [RUNS]          (RUNS: timed runs of each program per row, default 5)
 # Environment: TROVAN_BENCH_TREE (default /tmp/trovan-bench-tree), TROVAN_BENCH_TREE_1M
 # (default /tmp/trovan-bench-tree-1m), TROVAN_BENCH_REAL (default /usr), TROVAN_BENCH_OUT
@@ -43,6 +52,8 @@ tree=${TROVAN_BENCH_TREE:-/tmp/trovan-bench-tree}
 tree1m=${TROVAN_BENCH_TREE_1M:-/tmp/trovan-bench-tree-1m}
 real=${TROVAN_BENCH_REAL:-/usr}
 out=${TROVAN_BENCH_OUT:-/tmp/trovan-bench-out}
+# Where the search keeps what it read ($XDG_CACHE_HOME/trovan), one folder for each kind of row.
+cache=$out/cache
 cases=${TROVAN_BENCH_CASES:-tree all real 1m}
 depths=${TROVAN_BENCH_DEPTHS-1 3 7 15 31}
 quiet=${TROVAN_BENCH_QUIET:-20}
@@ -171,25 +182,69 @@ compare() { # OURS-SORTED OTHER-LIST FULL [LINKS]
 }
 
 rows=()
-run_row() { # NAME ROOT PATTERN warm|cold
-    local name=$1 root=$2 pattern=$3 mode=$4 slug i line
-    slug=$(echo "$name $mode" | tr -c 'A-Za-z0-9\n' '_')
-    local ours=$out/$slug.trovan fd_list=$out/$slug.fd bfs_list=$out/$slug.bfs
-    local find_list=$out/$slug.find
-    echo "== $name, $mode: $root \"$pattern\""
+declare -A first_times # NAME MODE -> the first search's median
+# ours KIND ROOT PATTERN OTHER LIST: one timed run of our search, as KIND asks, its line printed.
+ours() {
+    local kind=$1 root=$2 pattern=$3 other=$4 list=$5
+    case $kind in
+    first)
+        rm -rf "$cache/first"
+        XDG_CACHE_HOME=$cache/first "$bench_search" "$root" "$pattern" --entries "$list" ;;
+    again)
+        rm -rf "$cache/again"
+        XDG_CACHE_HOME=$cache/again "$bench_search" "$root" "$pattern" --first "$other" \
+            --entries "$list" ;;
+    restart | changed)
+        XDG_CACHE_HOME=$cache/$kind "$bench_search" "$root" "$pattern" --entries "$list" ;;
+    esac
+}
+# prime KIND ROOT OTHER: what a run of the program leaves kept, for the rows that start with it.
+prime() {
+    rm -rf "$cache/$1"
+    XDG_CACHE_HOME=$cache/$1 "$bench_search" "$2" "$3" >/dev/null 2>&1
+}
+# change ROOT RUN FOLDERS: a file made in every hundredth folder, from the RUN-th on.
+change() {
+    awk -v run="$2" 'NR % 100 == run % 100' "$3" | while IFS= read -r folder; do
+        : >"$folder/zz-bench-change.tmp"
+    done
+}
+# unchange ROOT FOLDERS: the files gone again, their folders settled past the kept listings'
+# margin (3 s) and read again, so that the next run finds 1 % changed, no more.
+unchange() {
+    find "$1" -name zz-bench-change.tmp -delete
+    sleep 3.1
+}
+
+run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATTERN
+    local name=$1 root=$2 pattern=$3 mode=$4 kind=${5:-first} other=${6:-}
+    local slug i line label=$name
+    [[ $kind == first ]] || label="$name, $kind"
+    [[ $kind != changed ]] || label="$name, 1 % changed"
+    slug=$(echo "$name $mode $kind" | tr -c 'A-Za-z0-9\n' '_')
+    local ours_list=$out/$slug.trovan fd_list=$out/$slug.fd bfs_list=$out/$slug.bfs
+    local find_list=$out/$slug.find folders=$out/$slug.folders
+    echo "== $label, $mode: $root \"$pattern\""
     if [[ $mode == warm ]]; then # one untimed run of each, so that all start equally warm
-        "$bench_search" "$root" "$pattern" >/dev/null
+        ours first "$root" "$pattern" "$other" /dev/null >/dev/null 2>&1
         run_fd "$root" "$pattern" >/dev/null 2>&1 || true
         run_bfs "$root" "$pattern" >/dev/null 2>&1 || true
-        run_find "$root" "$pattern" >/dev/null 2>&1 || true
+        [[ $kind != first ]] || run_find "$root" "$pattern" >/dev/null 2>&1 || true
         "$plain_walk" "$root" >/dev/null
     fi
+    [[ $kind == restart || $kind == changed ]] && prime "$kind" "$root" "$other"
+    [[ $kind == changed ]] && find "$root" -type d -not -path '*/.*' >"$folders"
     local search=() first=() full=() gaps=() rss=() threads=() fds=() bfses=() finds=() plains=()
-    local entries=""
+    local entries="" read_kept=()
     for ((i = 1; i <= runs; i++)); do
+        [[ $kind != changed ]] || change "$root" "$i" "$folders"
         prepare "$mode"
-        line=$("$bench_search" "$root" "$pattern" --entries "$ours")
+        line=$(ours "$kind" "$root" "$pattern" "$other" "$ours_list")
         echo "   trovan: $line"
+        if [[ $kind == changed ]]; then
+            unchange "$root"
+            prime changed "$root" "$other"
+        fi
         entries=$(field entries <<<"$line")
         search+=("$(field search_s <<<"$line")")
         local first_entry
@@ -199,53 +254,66 @@ run_row() { # NAME ROOT PATTERN warm|cold
         gaps+=("$(field max_gap_ms <<<"$line")")
         rss+=("$(field peak_rss_mb <<<"$line")")
         threads+=("$(field read_threads <<<"$line")")
+        read_kept+=("$(field folders_read <<<"$line") ($(field folders_kept <<<"$line"))")
         prepare "$mode"
         fds+=("$(timed "$fd_list" run_fd "$root" "$pattern")")
         prepare "$mode"
         bfses+=("$(timed "$bfs_list" run_bfs "$root" "$pattern")")
-        prepare "$mode"
-        finds+=("$(timed "$find_list" run_find "$root" "$pattern")")
+        if [[ $kind == first ]]; then
+            prepare "$mode"
+            finds+=("$(timed "$find_list" run_find "$root" "$pattern")")
+        fi
         prepare "$mode"
         plains+=("$(field seconds <<<"$("$plain_walk" "$root")")")
         echo "   fd: $(count "$fd_list") files, ${fds[-1]} s; bfs: $(count "$bfs_list") files," \
-            "${bfses[-1]} s; find: $(count "$find_list") files, ${finds[-1]} s;" \
-            "plain walk: ${plains[-1]} s"
+            "${bfses[-1]} s; plain walk: ${plains[-1]} s"
     done
-    local ours_s fd_s bfs_s find_s plain_s first_s shown_s is_full=0
+    local ours_s fd_s bfs_s find_s="—" plain_s first_s shown_s is_full=0
     ours_s=$(printf '%s\n' "${search[@]}" | median)
     fd_s=$(printf '%s\n' "${fds[@]}" | median)
     bfs_s=$(printf '%s\n' "${bfses[@]}" | median)
-    find_s=$(printf '%s\n' "${finds[@]}" | median)
+    ((${#finds[@]} == 0)) || find_s=$(printf '%s\n' "${finds[@]}" | median)
     plain_s=$(printf '%s\n' "${plains[@]}" | median)
     first_s="—"
     ((${#first[@]} == 0)) || first_s=$(printf '%s\n' "${first[@]}" | median)
-    LC_ALL=C sort "$ours" >"$ours.sorted"
-    local vs_fd vs_bfs vs_find vs_plain
+    LC_ALL=C sort "$ours_list" >"$ours_list.sorted"
+    local vs_fd vs_bfs vs_find="—" vs_plain vs_first="—"
     if ((${#full[@]} > 0)); then
         # The list filled, so our time is to the full-list message: no ratio to a full walk.
         is_full=1
         shown_s="$(printf '%s\n' "${full[@]}" | median) (to full-list message)"
-        vs_fd="—" vs_bfs="—" vs_find="—" vs_plain="—"
+        vs_fd="—" vs_bfs="—" vs_plain="—"
+        [[ $kind != first ]] || first_times["$name $mode"]=$(printf '%s\n' "${full[@]}" | median)
+        [[ $kind == first ]] || vs_first=$(ratio "$(printf '%s\n' "${full[@]}" | median)" \
+            "${first_times["$name $mode"]}")
     else
         shown_s=$ours_s
         vs_fd=$(ratio "$ours_s" "$fd_s")
         vs_bfs=$(ratio "$ours_s" "$bfs_s")
-        vs_find=$(ratio "$ours_s" "$find_s")
+        [[ $find_s == — ]] || vs_find=$(ratio "$ours_s" "$find_s")
         vs_plain=$(ratio "$ours_s" "$plain_s")
+        [[ $kind != first ]] || first_times["$name $mode"]=$ours_s
+        [[ $kind == first ]] || vs_first=$(ratio "$ours_s" "${first_times["$name $mode"]}")
     fi
-    rows+=("| $name | $mode | $entries | $shown_s | $fd_s | $bfs_s | $find_s | $plain_s | $vs_fd | $vs_bfs | $vs_plain | $vs_find | $first_s | $(printf '%s\n' "${gaps[@]}" | median) ($(printf '%s\n' "${gaps[@]}" | maximum)) | $(printf '%s\n' "${rss[@]}" | maximum) | $(printf '%s\n' "${threads[@]}" | median | cut -d. -f1) | $(compare "$ours.sorted" "$find_list" $is_full) | $(compare "$ours.sorted" "$bfs_list" $is_full) | $(compare "$ours.sorted" "$fd_list" $is_full links) |")
+    local same_find="—"
+    [[ $kind != first ]] || same_find=$(compare "$ours_list.sorted" "$find_list" $is_full)
+    rows+=("| $label | $mode | $entries | $shown_s | $fd_s | $bfs_s | $find_s | $plain_s | $vs_fd | $vs_bfs | $vs_plain | $vs_find | $vs_first | $first_s | $(printf '%s\n' "${gaps[@]}" | median) ($(printf '%s\n' "${gaps[@]}" | maximum)) | $(printf '%s\n' "${rss[@]}" | maximum) | $(printf '%s\n' "${threads[@]}" | median | cut -d. -f1) | ${read_kept[-1]} | $same_find | $(compare "$ours_list.sorted" "$bfs_list" $is_full) | $(compare "$ours_list.sorted" "$fd_list" $is_full links) |")
 }
 
-run_case() { # NAME ROOT PATTERN
-    run_row "$@" warm
-    ((cold == 0)) || run_row "$@" cold
+run_case() { # NAME ROOT PATTERN OTHER-PATTERN
+    run_row "$1" "$2" "$3" warm first
+    ((cold == 0)) || run_row "$1" "$2" "$3" cold first
+    run_row "$1" "$2" "$3" warm again "$4"
+    run_row "$1" "$2" "$3" warm restart "$4"
+    ((cold == 0)) || run_row "$1" "$2" "$3" cold restart "$4"
+    run_row "$1" "$2" "$3" warm changed "$4"
 }
 for case_name in $cases; do
     case $case_name in
-    tree) run_case "tree, *.log" "$tree" '*.log' ;;
-    all) run_case "tree, *.*" "$tree" '*.*' ;;
-    real) run_case "$real, *.h" "$real" '*.h' ;;
-    1m) run_case "tree 1M, *7.txt" "$tree1m" '*7.txt' ;;
+    tree) run_case "tree, *.log" "$tree" '*.log' '*.txt' ;;
+    all) run_case "tree, *.*" "$tree" '*.*' '*.log' ;;
+    real) run_case "$real, *.h" "$real" '*.h' '*.c' ;;
+    1m) run_case "tree 1M, *7.txt" "$tree1m" '*7.txt' '*.log' ;;
     *) echo "unknown case: $case_name" >&2; exit 2 ;;
     esac
 done
@@ -261,7 +329,8 @@ if ((cold)) && [[ -n $depths ]]; then
             prepare cold
             options=()
             [[ $readers == chosen ]] || options=(--readers "$readers")
-            line=$("$bench_search" "$real" '*.h' "${options[@]}")
+            rm -rf "$cache/depth"
+            line=$(XDG_CACHE_HOME=$cache/depth "$bench_search" "$real" '*.h' "${options[@]}")
             echo "   $readers: $line"
             depth_times[$readers]+="$(field search_s <<<"$line") "
         done
@@ -277,7 +346,8 @@ if ((cold)) && [[ -n $depths ]]; then
 fi
 
 echo "== cancel (pressed 0.05 s into a search of $real \"*.h\")"
-cancel=$("$bench_search" "$real" '*.h' --cancel-after 0.05)
+rm -rf "$cache/cancel"
+cancel=$(XDG_CACHE_HOME=$cache/cancel "$bench_search" "$real" '*.h' --cancel-after 0.05)
 echo "   $cancel"
 
 # The walk reaches the folder `stall`, whose listing never comes: the cancel must not wait
@@ -302,8 +372,8 @@ echo
 echo "Machine: $(nproc) cores, $(uname -r), load $(cut -d' ' -f1-3 /proc/loadavg); $(fdfind --version | head -1), $(bfs --version | head -1), $(find --version | head -1); medians of $runs runs; $busy_runs of $all_runs runs started while other processes kept the cores busy (waited ${quiet} s at most)."
 [[ -z $cold_note ]] || echo "$cold_note"
 echo
-echo "| Case | Caches | Entries | Trovan (s) | fd (s) | bfs (s) | find (s) | plain walk (s) | Trovan/fd | Trovan/bfs | Trovan/plain walk | Trovan/find | First entry (s) | Largest gap, ms (worst run) | Peak RSS, MB | Read threads | Same files as find | Same files as bfs | Same files as fd |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| Case | Caches | Entries | Trovan (s) | fd (s) | bfs (s) | find (s) | plain walk (s) | Trovan/fd | Trovan/bfs | Trovan/plain walk | Trovan/find | Trovan/first search | First entry (s) | Largest gap, ms (worst run) | Peak RSS, MB | Read threads | Folders read (kept) | Same files as find | Same files as bfs | Same files as fd |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 if ((${#depth_rows[@]} > 0)); then
     echo

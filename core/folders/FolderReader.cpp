@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -39,27 +40,58 @@ bool lessDecoded(std::string_view a, std::string_view b) {
     return QString::compare(first, second, Qt::CaseSensitive) < 0;
 }
 
-unsigned char typeOf(const struct stat& info) {
+using Kind = KeptFolder::Kind;
+
+// The kind a look at an entry found; none for what a search never lists (a device, a pipe).
+std::optional<Kind> kindOf(const struct stat& info) {
     if (S_ISDIR(info.st_mode))
-        return DT_DIR;
+        return Kind::Folder;
     if (S_ISREG(info.st_mode))
-        return DT_REG;
+        return Kind::File;
     if (S_ISLNK(info.st_mode))
-        return DT_LNK;
-    return DT_UNKNOWN;
+        return Kind::Link;
+    return std::nullopt;
 }
 
-void list(FolderListing& gathered, std::vector<FolderListing::Name>& into, const char* name,
-          size_t length, bool isLink) {
-    into.push_back({uint32_t(gathered.bytes.size()), uint16_t(length), isLink});
-    gathered.bytes.append(name, length);
+void list(FolderListing& gathered, std::vector<FolderListing::Name>& into, std::string_view name,
+          bool isLink) {
+    into.push_back({uint32_t(gathered.bytes.size()), uint16_t(name.size()), isLink});
+    gathered.bytes.append(name);
     gathered.bytes.push_back('\0');
 }
 
-// One record of a read: listed among the subfolders, among the files, or left out; and every
-// folder, file and link kept when the folder is.
-void gather(int folderFd, const NamePattern* pattern, const LinuxDirent64& entry,
-            FolderListing& gathered, KeptFolder::Builder* kept) {
+// The names of a folder and their kinds, as the folder was read or as it was kept: a subfolder
+// is listed, a file that matches, and a link where its target is a file that matches (with a
+// pattern: a search, which walks no link) or a folder (without: the folder list, which shows it
+// and never walks it). A link is looked at only when that could list it.
+void gather(const KeptFolder::Names& names, const NamePattern* pattern,
+            const std::function<std::optional<Kind>(std::string_view)>& linkTarget,
+            FolderListing& gathered) {
+    KeptFolder::forEachIn(names, [&](Kind kind, std::string_view name) {
+        switch (kind) {
+        case Kind::Folder:
+            list(gathered, gathered.subfolders, name, false);
+            break;
+        case Kind::File:
+            if (pattern && pattern->matchesBytes(name))
+                list(gathered, gathered.files, name, false);
+            break;
+        case Kind::Link:
+            if (pattern && !pattern->matchesBytes(name))
+                break;
+            const std::optional<Kind> target = linkTarget(name);
+            if (pattern && target == Kind::File)
+                list(gathered, gathered.files, name, false);
+            else if (!pattern && target == Kind::Folder)
+                list(gathered, gathered.subfolders, name, true);
+            break;
+        }
+    });
+}
+
+// One record of a read, in the names' form; the kind of an entry whose record gives none is
+// looked at.
+void readRecord(int folderFd, const LinuxDirent64& entry, KeptFolder::Names& names) {
     const char* name = entry.d_name;
     if (name[0] == '.')
         return;
@@ -69,39 +101,26 @@ void gather(int folderFd, const NamePattern* pattern, const LinuxDirent64& entry
     size_t length = room > 8 ? room - 8 : 0;
     while (name[length] != '\0')
         ++length;
-    unsigned char type = entry.d_type;
-    if (type == DT_UNKNOWN) {
+    std::optional<Kind> kind;
+    switch (entry.d_type) {
+    case DT_DIR:
+        kind = Kind::Folder;
+        break;
+    case DT_REG:
+        kind = Kind::File;
+        break;
+    case DT_LNK:
+        kind = Kind::Link;
+        break;
+    case DT_UNKNOWN: {
         struct stat info {};
-        if (fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            return; // gone since it was read
-        type = typeOf(info);
+        if (fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0) // else gone since
+            kind = kindOf(info);
+        break;
     }
-    const std::string_view bytes(name, length);
-    if (kept && (type == DT_DIR || type == DT_REG || type == DT_LNK))
-        kept->add(type == DT_DIR   ? KeptFolder::Kind::Folder
-                  : type == DT_REG ? KeptFolder::Kind::File
-                                   : KeptFolder::Kind::Link,
-                  bytes);
-    if (type == DT_LNK) {
-        // With a pattern (a search, which walks no link) a link counts only as a file that
-        // matches: one whose name does not match is not looked at.
-        const bool matches = pattern && pattern->matchesBytes(bytes);
-        if (pattern && !matches)
-            return;
-        struct stat info {};
-        if (fstatat(folderFd, name, &info, 0) != 0)
-            return; // a dangling link names nothing that is there
-        type = typeOf(info);
-        if (type == DT_DIR && !pattern)
-            list(gathered, gathered.subfolders, name, length, true);
-        else if (type == DT_REG && matches)
-            list(gathered, gathered.files, name, length, false);
-        return;
     }
-    if (type == DT_DIR)
-        list(gathered, gathered.subfolders, name, length, false);
-    else if (type == DT_REG && pattern && pattern->matchesBytes(bytes))
-        list(gathered, gathered.files, name, length, false);
+    if (kind)
+        names.add(*kind, std::string_view(name, length));
 }
 
 // The gathered names, sorted, appended to `listing` at their final size.
@@ -125,8 +144,9 @@ void handOver(FolderListing& gathered, FolderListing& listing) {
     copy(gathered.files, listing.files);
 }
 
-// The names are gathered in a listing the thread keeps and copied out at their final size: a
-// folder costs an allocation for its names and one for each list, none for what it leaves out.
+// The listed names are gathered in a listing the thread keeps and copied out at their final
+// size: a folder costs an allocation for its names and one for each list, none for what it
+// leaves out.
 thread_local FolderListing gathered;
 
 FolderListing& startGathering() {
@@ -164,8 +184,10 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads reads,
-         KeptFolder::Builder* kept) {
-    FolderListing& gathered = startGathering();
+         KeptFolder::Names* keep) {
+    thread_local KeptFolder::Names read;
+    KeptFolder::Names& names = keep ? *keep : read;
+    names.clear();
     alignas(8) char buffer[32768];
     int error = 0;
     for (;;) {
@@ -177,7 +199,7 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
         for (long offset = 0; offset < length;) {
             const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + offset);
             offset += entry->d_reclen;
-            gather(folderFd, pattern, *entry, gathered, kept);
+            readRecord(folderFd, *entry, names);
         }
         // Where a read fills the buffer while names follow, one that left room for the longest
         // record was the last: the call that would only say so is saved, half the calls on a
@@ -185,28 +207,31 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
         if (reads == Reads::FillToTheEnd && sizeof buffer - size_t(length) >= LongestRecord)
             break;
     }
+    gather(
+        names, pattern,
+        [folderFd](std::string_view name) -> std::optional<Kind> {
+            struct stat info {};
+            const std::string path(name);
+            if (fstatat(folderFd, path.c_str(), &info, 0) != 0)
+                return std::nullopt; // a dangling link names nothing that is there
+            return kindOf(info);
+        },
+        startGathering());
     finishGathering(listing);
+    // A thread that read a very large folder does not keep its room for the rest of its life.
+    if (read.capacity() > MostGatheringKept)
+        read = KeptFolder::Names();
     return error;
 }
 
 void fromKept(const KeptFolder& kept, const NamePattern& pattern,
               const std::function<bool(std::string_view)>& linkIsFile, FolderListing& listing) {
-    FolderListing& gathered = startGathering();
-    kept.forEach([&](KeptFolder::Kind kind, std::string_view name) {
-        switch (kind) {
-        case KeptFolder::Kind::Folder:
-            list(gathered, gathered.subfolders, name.data(), name.size(), false);
-            break;
-        case KeptFolder::Kind::File:
-            if (pattern.matchesBytes(name))
-                list(gathered, gathered.files, name.data(), name.size(), false);
-            break;
-        case KeptFolder::Kind::Link:
-            if (pattern.matchesBytes(name) && linkIsFile(name))
-                list(gathered, gathered.files, name.data(), name.size(), false);
-            break;
-        }
-    });
+    gather(
+        kept.names(), &pattern,
+        [&](std::string_view name) {
+            return linkIsFile(name) ? std::optional<Kind>(Kind::File) : std::nullopt;
+        },
+        startGathering());
     finishGathering(listing);
 }
 

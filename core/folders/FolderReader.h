@@ -51,9 +51,9 @@ enum class Reads {
 
 // Fills `listing` from the folder open as `folderFd`, keeping the files that `pattern`
 // matches (none without a pattern). Returns 0, or the errno that stopped the read. With
-// `kept`, every folder, file and link goes there too, whatever the pattern.
+// `keep`, every folder, file and link is read into it, whatever the pattern.
 int read(int folderFd, const NamePattern* pattern, FolderListing& listing,
-         Reads reads = Reads::MayStopShort, KeptFolder::Builder* kept = nullptr);
+         Reads reads = Reads::MayStopShort, KeptFolder::Names* keep = nullptr);
 
 // Fills `listing` from a kept folder as read() would have from the folder: its subfolders, and
 // the files and the links to files that `pattern` matches; whether a link leads to a file is

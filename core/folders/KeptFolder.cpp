@@ -1,47 +1,39 @@
 #include "core/folders/KeptFolder.h"
 
-#include <algorithm>
+KeptFolder::KeptFolder(const FolderStamp& stamp, int64_t readAt, const Names& names)
+    : m_stamp(stamp), m_readAt(readAt), m_names(names) {}
 
-void KeptFolder::Builder::add(Kind kind, std::string_view name) {
-    m_entries.push_back(char(kind));
-    m_entries.push_back(char(uint8_t(name.size())));
-    m_entries.append(name);
-    ++m_count;
-}
+KeptFolder::KeptFolder(const FolderStamp& stamp, int64_t readAt, Names&& names)
+    : m_stamp(stamp), m_readAt(readAt), m_names(std::move(names)) {}
 
-KeptFolder KeptFolder::Builder::finish(const FolderStamp& stamp, int64_t readAt) {
-    m_entries.shrink_to_fit();
-    return KeptFolder(stamp, readAt, std::move(m_entries), m_count);
-}
-
-KeptFolder::KeptFolder(const FolderStamp& stamp, int64_t readAt, std::string entries,
-                       uint32_t count)
-    : m_stamp(stamp), m_readAt(readAt), m_entries(std::move(entries)), m_count(count) {}
-
-// What the folder costs where it is kept, its map entry included.
+// What the folder costs where it is kept, its place in the map included.
 size_t KeptFolder::memoryUse() const {
-    return sizeof(KeptFolder) + m_entries.capacity() + 64;
+    return sizeof(KeptFolder) + m_names.capacity() + 64;
 }
 
 bool KeptFolder::holdsFor(const FolderStamp& now) const {
     return now == m_stamp && m_readAt - m_stamp.latest() > SettledMargin;
 }
 
-bool KeptFolder::isWellFormed(std::string_view entries, uint32_t count) {
+bool KeptFolder::Names::adopt(std::string bytes, uint32_t count, Names& into) {
     uint32_t names = 0;
-    for (size_t at = 0; at < entries.size(); ++names) {
-        if (at + 2 > entries.size())
+    for (size_t at = 0; at < bytes.size(); ++names) {
+        if (at + 2 > bytes.size())
             return false;
-        const char kind = entries[at];
-        const size_t length = uint8_t(entries[at + 1]);
+        const char kind = bytes[at];
+        const size_t length = uint8_t(bytes[at + 1]);
         if ((kind != 'd' && kind != 'f' && kind != 'l') || length == 0 ||
-            at + 2 + length > entries.size())
+            at + 2 + length > bytes.size())
             return false;
-        const std::string_view name = entries.substr(at + 2, length);
+        const std::string_view name(bytes.data() + at + 2, length);
         if (name[0] == '.' || name.find('/') != std::string_view::npos ||
             name.find('\0') != std::string_view::npos)
             return false;
         at += 2 + length;
     }
-    return names == count;
+    if (names != count)
+        return false;
+    into.m_bytes = std::move(bytes);
+    into.m_count = count;
+    return true;
 }

@@ -23,46 +23,58 @@ public:
     // locate's updatedb allows as much for a clock tick and a stamp written late.
     static constexpr int64_t SettledMargin = int64_t(3) * 1000000000;
 
-    // Made while the folder is read, one name at a time.
-    class Builder {
+    // A folder's names in the form they are kept in: per name its kind, its length (a byte;
+    // a name is at most 255 bytes) and its bytes. FolderReader reads every folder into it.
+    class Names {
     public:
-        void add(Kind kind, std::string_view name);
-        KeptFolder finish(const FolderStamp& stamp, int64_t readAt);
+        void add(Kind kind, std::string_view name) {
+            m_bytes.push_back(char(kind));
+            m_bytes.push_back(char(uint8_t(name.size())));
+            m_bytes.append(name);
+            ++m_count;
+        }
+        void clear() {
+            m_bytes.clear();
+            m_count = 0;
+        }
+        size_t capacity() const { return m_bytes.capacity(); }
+        uint32_t count() const { return m_count; }
+        const std::string& bytes() const { return m_bytes; }
+
+        // Checked names from a kept file: empty when `bytes` does not hold `count` real names.
+        static bool adopt(std::string bytes, uint32_t count, Names& into);
 
     private:
-        std::string m_entries;
+        std::string m_bytes;
         uint32_t m_count = 0;
     };
 
+    // Calls `visit(kind, name)` for each name, in the order read.
+    template <typename Visit> static void forEachIn(const Names& names, Visit&& visit) {
+        const std::string& bytes = names.bytes();
+        for (size_t at = 0; at + 2 <= bytes.size();) {
+            const auto kind = Kind(bytes[at]);
+            const size_t length = uint8_t(bytes[at + 1]);
+            visit(kind, std::string_view(bytes.data() + at + 2, length));
+            at += 2 + length;
+        }
+    }
+
     KeptFolder() = default;
-    // From a kept file, whose entries were checked (see isWellFormed).
-    KeptFolder(const FolderStamp& stamp, int64_t readAt, std::string entries, uint32_t count);
+    // The names are copied at their size.
+    KeptFolder(const FolderStamp& stamp, int64_t readAt, const Names& names);
+    KeptFolder(const FolderStamp& stamp, int64_t readAt, Names&& names);
 
     const FolderStamp& stamp() const { return m_stamp; }
     int64_t readAt() const { return m_readAt; }
-    uint32_t count() const { return m_count; }
-    const std::string& entries() const { return m_entries; }
+    const Names& names() const { return m_names; }
     size_t memoryUse() const;
 
     // Whether these names are the folder's now, the folder's stamp being `now`.
     bool holdsFor(const FolderStamp& now) const;
 
-    // Calls `visit(kind, name)` for each name, in the order read.
-    template <typename Visit> void forEach(Visit&& visit) const {
-        for (size_t at = 0; at + 2 <= m_entries.size();) {
-            const auto kind = Kind(m_entries[at]);
-            const size_t length = uint8_t(m_entries[at + 1]);
-            visit(kind, std::string_view(m_entries.data() + at + 2, length));
-            at += 2 + length;
-        }
-    }
-
-    // Whether `entries` holds `count` names in the form Builder writes, each a real name.
-    static bool isWellFormed(std::string_view entries, uint32_t count);
-
 private:
     FolderStamp m_stamp;
     int64_t m_readAt = 0;
-    std::string m_entries; // per name: its kind, its length (a byte), its bytes
-    uint32_t m_count = 0;
+    Names m_names;
 };

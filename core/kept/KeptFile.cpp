@@ -118,10 +118,11 @@ bool readFolder(Reader& in, KeptSnapshot& snapshot, size_t mostBytes) {
         size > mostBytes)
         return false;
     std::string entries(size, '\0');
-    if (!in.bytes(entries.data(), size) || !KeptFolder::isWellFormed(entries, count) ||
-        lastUse > snapshot.searches)
+    KeptFolder::Names names;
+    if (!in.bytes(entries.data(), size) ||
+        !KeptFolder::Names::adopt(std::move(entries), count, names) || lastUse > snapshot.searches)
         return false;
-    auto folder = std::make_shared<const KeptFolder>(stamp, readAt, std::move(entries), count);
+    auto folder = std::make_shared<const KeptFolder>(stamp, readAt, std::move(names));
     snapshot.bytes += folder->memoryUse();
     snapshot.newestRead = std::max(snapshot.newestRead, readAt);
     return snapshot.folders.insert({hash, {std::move(folder), lastUse}}).second &&
@@ -177,9 +178,10 @@ std::optional<SystemError> write(const QString& file, const KeptSnapshot& snapsh
                     out.number(part);
                 for (const int64_t time : {stamp.changed, stamp.modified, folder.readAt()})
                     out.number(time);
-                out.number(folder.count());
-                out.number(uint32_t(folder.entries().size()));
-                out.bytes(folder.entries().data(), folder.entries().size());
+                const std::string& names = folder.names().bytes();
+                out.number(folder.names().count());
+                out.number(uint32_t(names.size()));
+                out.bytes(names.data(), names.size());
             }
             return out.finish();
         },

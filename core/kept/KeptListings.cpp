@@ -10,10 +10,14 @@
 #include <deque>
 #include <mutex>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
+
+constexpr int KeeperNice = 19;
 
 // The folders that hold `file`, made where missing, for the user alone: what they hold names
 // what the user searched.
@@ -45,6 +49,9 @@ struct KeptListings::Keeper {
 
     void run() {
         pthread_setname_np(pthread_self(), "trovan-keep");
+        // Its work waits: at the lowest priority it never takes a core from a search or the
+        // window.
+        setpriority(PRIO_PROCESS, id_t(gettid()), KeeperNice);
         std::unique_lock lock(mutex);
         for (;;) {
             work.wait(lock, [&] { return stopping || !tasks.empty(); });

@@ -78,21 +78,21 @@ void BatchReader::read(Batch& batch, const std::atomic<bool>& stopped) const {
 // Touches nothing shared but the budget, after the read gate let it pass: the request and the
 // result are its own.
 FolderRead BatchReader::readFolder(const ReadRequest& request) const {
-    const bool keeps = m_setup.kept && m_setup.mounts.keepsListings(request.place.volume);
     FolderRead folder;
     folder.pathHash = request.place.folder;
-    // Where listings are kept, a folder's subfolders may be opened by their paths.
-    const std::string path = m_setup.kept || !request.parent ? pathOf(request) : std::string();
-    if (m_setup.kept)
-        folder.path = std::make_shared<const std::string>(path);
-    if (keeps) {
-        if (const KeptFolder* kept = m_setup.kept->find(request.place.folder)) {
-            if (readKept(*kept, path, folder))
-                return folder;
-            folder.keptChanged = true;
-        }
+    const KeptFolder* kept = m_setup.kept && m_setup.mounts.keepsListings(request.place.volume)
+                                 ? m_setup.kept->find(request.place.folder)
+                                 : nullptr;
+    // Its path, where it is looked at or opened by it.
+    if (kept || !request.parent)
+        folder.path = std::make_shared<const std::string>(pathOf(request));
+    if (kept) {
+        if (readKept(*kept, *folder.path, folder))
+            return folder;
+        folder.keptChanged = true;
     }
-    readNow(request, path, keeps, folder);
+    readNow(request, folder.path ? *folder.path : std::string(),
+            m_setup.kept && m_setup.mounts.keepsListings(request.place.volume), folder);
     return folder;
 }
 
@@ -105,12 +105,13 @@ bool BatchReader::readKept(const KeptFolder& kept, const std::string& path,
     const std::optional<FolderStamp> now = FolderStamp::at(path.c_str());
     if (!now || !kept.holdsFor(*now))
         return false;
-    std::string linkPath = path == "/" ? path : path + '/';
-    const size_t folderLength = linkPath.size();
+    std::string linkPath; // made for the first link whose name matches
     FolderReader::fromKept(
         kept, m_setup.pattern,
         [&](std::string_view name) {
-            linkPath.resize(folderLength);
+            linkPath.assign(path);
+            if (path != "/")
+                linkPath.push_back('/');
             linkPath.append(name);
             struct stat info {};
             return stat(linkPath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -145,7 +146,7 @@ void BatchReader::readNow(const ReadRequest& request, const std::string& path, b
     const int64_t readAt = keeping ? m_setup.clock() : 0;
     const std::optional<FolderStamp> stamp =
         keeping ? FolderStamp::ofOpen(fd) : std::optional<FolderStamp>();
-    KeptFolder::Builder kept;
+    thread_local KeptFolder::Names kept;
     // A read error part way leaves what was read: each name in it is there.
     const int error = FolderReader::read(fd, &m_setup.pattern, folder.listing,
                                          m_setup.mounts.readsFillToTheEnd(request.place.volume)
@@ -153,7 +154,7 @@ void BatchReader::readNow(const ReadRequest& request, const std::string& path, b
                                              : FolderReader::Reads::MayStopShort,
                                          stamp ? &kept : nullptr);
     if (stamp && error == 0) {
-        folder.toKeep = std::make_shared<const KeptFolder>(kept.finish(*stamp, readAt));
+        folder.toKeep = std::make_shared<const KeptFolder>(*stamp, readAt, kept);
         m_keptBytes.fetch_add(folder.toKeep->memoryUse(), std::memory_order_relaxed);
     }
     // Its subfolders are opened relative to it: it stays open while their requests wait.
@@ -171,6 +172,12 @@ RequestQueue BatchReader::requestsFor(FolderRead& folder, const ReadRequest& fro
         listing.subfolders.clear();
         return requests;
     }
+    // The subfolders are looked at or opened by their paths where something is kept, or where
+    // this folder came from what was kept and holds no descriptor for them.
+    const bool byPath = !folder.descriptor || (m_setup.kept && !m_setup.kept->folders.empty());
+    if (byPath && !folder.path)
+        folder.path = std::make_shared<const std::string>(pathOf(from));
+    const std::shared_ptr<const std::string> path = byPath ? folder.path : nullptr;
     size_t entered = 0;
     for (const FolderListing::Name& subfolder : listing.subfolders) {
         const std::string_view name = listing.name(subfolder);

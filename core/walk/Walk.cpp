@@ -39,10 +39,11 @@ void Walk::run() {
         walkedToTheEnd = walkBelow(std::move(*start), path);
         m_reads->stop(); // the readers go, whatever ended the walk
     }
-    if (m_keeper)
-        m_keeper->keep(std::move(m_harvest));
+    // The receiver hears first: what is kept is merged while it shows the end.
     if (walkedToTheEnd)
         m_outbox->finish();
+    if (m_keeper)
+        m_keeper->keep(std::move(m_harvest));
 }
 
 void Walk::note(const FolderRead& folder) {
