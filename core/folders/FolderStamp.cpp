@@ -36,8 +36,8 @@ std::optional<FolderStamp> FolderStamp::ofOpen(int fd) {
     return stampOf(fd, "", AT_EMPTY_PATH);
 }
 
-std::optional<FolderStamp> FolderStamp::at(const char* path) {
-    return stampOf(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW);
+std::optional<FolderStamp> FolderStamp::at(const char* path, int from) {
+    return stampOf(from, path, AT_SYMLINK_NOFOLLOW);
 }
 
 int64_t systemClock() {

@@ -11,6 +11,7 @@
 // only a stamp that was settled well before the read. It keeps nothing.
 
 #include <cstdint>
+#include <fcntl.h>
 #include <optional>
 
 struct FolderStamp {
@@ -25,8 +26,9 @@ struct FolderStamp {
 
     // The folder open as `fd`.
     static std::optional<FolderStamp> ofOpen(int fd);
-    // The folder at `path`, without following a link in its last name: one look, no open.
-    static std::optional<FolderStamp> at(const char* path);
+    // The folder at `path`, without following a link in its last name: one look, no open. A
+    // relative path goes from the folder open as `from`.
+    static std::optional<FolderStamp> at(const char* path, int from = AT_FDCWD);
 };
 
 // The system's clock, in nanoseconds since the epoch: when a folder was read.

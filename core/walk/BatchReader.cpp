@@ -102,7 +102,12 @@ bool BatchReader::readKept(const KeptFolder& kept, const std::string& path,
                            FolderRead& folder) const {
     if (path.size() >= KeptPathLimit)
         return false;
-    const std::optional<FolderStamp> now = FolderStamp::at(path.c_str());
+    // Below the start folder, its path from there; the start folder by its whole path.
+    const size_t below = m_setup.startLength + (m_setup.startLength > 1 ? 1 : 0);
+    const std::optional<FolderStamp> now =
+        m_setup.start && path.size() > below
+            ? FolderStamp::at(path.c_str() + below, m_setup.start->fd)
+            : FolderStamp::at(path.c_str());
     if (!now || !kept.holdsFor(*now))
         return false;
     std::string linkPath; // made for the first link whose name matches

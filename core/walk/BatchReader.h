@@ -59,6 +59,10 @@ public:
         std::shared_ptr<const KeptSnapshot> kept;
         KeptClock clock = systemClock;
         size_t keepBudget = 0; // bytes of new listings kept at most
+        // The start folder as opened when the search started, and the length of its path: a
+        // kept folder below it is looked at by its path from there, which is shorter to follow.
+        std::shared_ptr<const Descriptor> start;
+        size_t startLength = 0;
     };
     explicit BatchReader(Setup setup);
 

@@ -4,6 +4,7 @@
 #include "core/threads/BriefLock.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <thread>
@@ -28,10 +29,18 @@ ReadAhead::ReadAhead(Setup setup) : m_setup(std::move(setup)), m_depth(coreCount
 uint64_t ReadAhead::start(const std::string& path, MountTable mounts) {
     const uint64_t volume = mounts.volumeOf(path);
     const bool startsOnSystem = mounts.isSystemAt(path);
+    // Only a path, no read, and only on a local disk, where a look comes back: what is kept
+    // below is looked at from here (BatchReader).
+    std::shared_ptr<const Descriptor> start;
+    if (m_setup.kept && !m_setup.kept->folders.empty() && mounts.keepsListings(volume)) {
+        const int fd = open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0)
+            start = std::make_shared<const Descriptor>(fd);
+    }
     const std::lock_guard lock(m_mutex);
-    m_reader.emplace(BatchReader::Setup{m_setup.pattern, m_setup.includeSubfolders,
-                                        std::move(mounts), startsOnSystem, m_setup.kept,
-                                        m_setup.clock, m_setup.keepBudget});
+    m_reader.emplace(BatchReader::Setup{
+        m_setup.pattern, m_setup.includeSubfolders, std::move(mounts), startsOnSystem, m_setup.kept,
+        m_setup.clock, m_setup.keepBudget, std::move(start), path.size()});
     const uint64_t id = m_reader->newIds(1);
     m_readAhead.reserve(MaxFoldersReadAhead);
     m_walkAhead.reserve(MaxFoldersReadAhead);
