@@ -16,6 +16,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -45,6 +47,57 @@ QStringList bigList(const QString& tag, int count) {
             QStringLiteral("/home/ann/projekt/%1/underm\u00e5pp/fil-%2.txt").arg(tag).arg(i));
     return entries;
 }
+
+// A moment of a save as the kernel tells it (inotify): the temporary file made (IN_CREATE),
+// written (IN_MODIFY), given its mode (IN_ATTRIB), renamed over the list (IN_MOVED_TO).
+struct SaveMoment {
+    uint32_t event;
+    int occurrence; // the first, second... such event of the saver's
+};
+
+// Watches a folder for the moments of the saves made in it.
+class SaveMoments {
+public:
+    explicit SaveMoments(const QString& folder)
+        : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+          m_watch(inotify_add_watch(m_fd, FileNames::encode(folder).constData(),
+                                    IN_CREATE | IN_MODIFY | IN_ATTRIB | IN_MOVED_TO)) {}
+    ~SaveMoments() { close(m_fd); }
+    bool valid() const { return m_fd >= 0 && m_watch >= 0; }
+
+    // Forgets the moments seen so far.
+    void clear() {
+        char buffer[4096];
+        while (read(m_fd, buffer, sizeof buffer) > 0) {
+        }
+    }
+
+    // Waits until process `saver` reaches `moment` in `file` (or its temporary file, for the
+    // events before the rename); false after 60 s.
+    bool waitFor(pid_t saver, const QByteArray& file, SaveMoment moment) {
+        const QByteArray temporary = ".trovan-" + QByteArray::number(saver) + '-';
+        alignas(inotify_event) char buffer[4096];
+        for (int seen = 0;;) {
+            pollfd ready{m_fd, POLLIN, 0};
+            if (poll(&ready, 1, 60000) != 1)
+                return false;
+            const ssize_t length = read(m_fd, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += ssize_t(sizeof(inotify_event) + event->len);
+                const QByteArray name(event->len ? event->name : "");
+                const bool ours =
+                    moment.event == IN_MOVED_TO ? name == file : name.startsWith(temporary);
+                if (ours && event->mask & moment.event && ++seen == moment.occurrence)
+                    return true;
+            }
+        }
+    }
+
+private:
+    int m_fd;
+    int m_watch;
+};
 
 } // namespace
 
@@ -290,28 +343,37 @@ private slots:
         const QString notOurs = QStringLiteral(".trovan-anteckningar");
         tree.file(othersSave, "pågår");
         tree.file(notOurs, "mitt");
+        // The kill falls at each moment of a save in turn, the first and the second time the
+        // saver reaches it: while the temporary file is written, while it is synced, just after
+        // the rename. Each is waited for as the kernel reports it, however slow the writes are.
+        const SaveMoment moments[] = {{IN_CREATE, 1},   {IN_MODIFY, 1},  {IN_ATTRIB, 1},
+                                      {IN_MOVED_TO, 1}, {IN_CREATE, 2},  {IN_MODIFY, 2},
+                                      {IN_ATTRIB, 2},   {IN_MOVED_TO, 2}};
+        SaveMoments seen(tree.root());
+        QVERIFY(seen.valid());
         int sawNew = 0;
-        for (int round = 0; round < 12; ++round) {
+        for (int round = 0; round < int(std::size(moments)); ++round) {
+            seen.clear();
             const pid_t child = fork();
             QVERIFY(child >= 0);
             if (child == 0) {
                 for (int i = 0;; ++i)
                     StoredFiles::writeList(list, i % 2 ? second : first);
             }
-            usleep(useconds_t(3000 + round * 7000));
-            // The last round waits for a whole new list first, however slow the writes are, so
-            // that a kill after a finished write is tried too.
-            for (int waited = 0; round == 11 && readBytes(list) == old && waited < 2000; ++waited)
-                usleep(10000);
+            const bool reached = seen.waitFor(child, "lista.txt", moments[round]);
             QCOMPARE(kill(child, SIGKILL), 0);
             int status = 0;
             QCOMPARE(waitpid(child, &status, 0), child);
             QVERIFY(WIFSIGNALED(status));
+            QVERIFY2(reached,
+                     qPrintable(QStringLiteral("round %1: the moment never came").arg(round)));
             const QByteArray now = readBytes(list);
             QVERIFY2(
                 now == old || now == firstBytes || now == secondBytes,
                 qPrintable(QStringLiteral("round %1: %2 bytes, cut").arg(round).arg(now.size())));
             sawNew += now != old;
+            if (moments[round].event == IN_MOVED_TO)
+                QVERIFY2(now != old, qPrintable(QStringLiteral("round %1").arg(round)));
             // Whatever the kill left behind, lista.txt is the list and nothing else bears its name;
             // the next save takes the killed one's temporary file away, and no one else's.
             for (const QString& name : namesIn(tree.root()))

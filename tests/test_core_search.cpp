@@ -6,6 +6,7 @@
 #include "core/text/FileNames.h"
 #include "core/walk/ReadDepth.h"
 #include "core/walk/Search.h"
+#include "support/ProgramThreads.h"
 #include "support/SearchRun.h"
 #include "support/TestTree.h"
 
@@ -392,8 +393,9 @@ private slots:
         expectFinishedQuietly(run(optionsFor(tree.root(), "*.txt")));
     }
 
-    // Cancelled before and after entries came, the walk hands out nothing more; a search
-    // started again on the same object runs to its end alone.
+    // Cancelled before and after entries came, the walk hands out nothing more: not when its
+    // threads have ended and their last word has been delivered, not the entries that waited
+    // at the cancel. A search started again on the same object runs to its end alone.
     void afterCancelNothingArrives() {
         TestTree tree;
         makeWideTree(tree, "W", 20, 20);
@@ -405,10 +407,15 @@ private slots:
         search.start(optionsFor(tree.path("W"), "*.dat"));
         search.cancel();
         QVERIFY(!search.isRunning());
-        QCOMPARE(search.takeEntries(), QStringList{});
         search.start(optionsFor(tree.path("W"), "*.dat"));
-        QVERIFY(QTest::qWaitFor([&] { return search.isHeldBack(); }, 30000));
+        // At least 25 entries wait to be taken, and the search has said so.
+        QVERIFY(QTest::qWaitFor([&] { return search.isHeldBack() && !ready.isEmpty(); }, 30000));
+        const qsizetype readyAtCancel = ready.size();
         search.cancel();
+        QVERIFY(ProgramThreads::answersDelivered());
+        QCOMPARE(ready.size(), readyAtCancel);
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(failed.size(), 0);
         QCOMPARE(search.takeEntries(), QStringList{});
 
         search.start(optionsFor(tree.path("W/F007"), "*.dat"));
@@ -442,34 +449,50 @@ private slots:
     }
 
     // Many searches started and cancelled at every moment of their walk (a quick one may be
-    // over first): none hands out anything after its cancel, and the last runs to its end
-    // with everything. Run
-    // under ThreadSanitizer too, where any race between the walk and its readers fails it.
+    // over first): none hands out anything after its cancel, to the search after it or once
+    // its threads have ended, and the last runs to its end with everything. Run under
+    // ThreadSanitizer too, where any race between the walk and its readers fails it.
     void startAndCancelAtEveryMoment() {
         TestTree tree;
         makeWideTree(tree, "W", 60, 3);
         for (int a = 0; a < 6; ++a)
             for (int b = 0; b < 6; ++b)
                 tree.folder(QStringLiteral("W/d%1/e%2/f").arg(a).arg(b));
+        // Every other search lists the folders instead of the files: what a search is handed
+        // shows whose it is.
+        const auto listsFolders = [](int cycle) { return cycle % 2 == 1; };
         Search search;
         search.setEntriesWaitingLimit(20);
+        int cycle = 0;
         QStringList entries;
-        connect(&search, &Search::entriesReady, [&] { entries += search.takeEntries(); });
+        QStringList strays;
+        connect(&search, &Search::entriesReady, [&] {
+            for (const QString& entry : search.takeEntries())
+                (entry.endsWith(u".dat") != listsFolders(cycle) ? entries : strays) += entry;
+        });
+        QSignalSpy ready(&search, &Search::entriesReady);
         QSignalSpy finished(&search, &Search::finished);
-        for (int cycle = 0; cycle < 150; ++cycle) {
-            entries.clear();
-            search.start(optionsFor(tree.path("W"), "*.dat"));
+        for (; cycle < 150; ++cycle) {
+            SearchOptions options = optionsFor(tree.path("W"), "*.dat");
+            options.listFolders = listsFolders(cycle);
+            search.start(options);
             for (int turn = 0; turn < cycle % 7; ++turn)
                 QCoreApplication::processEvents();
             search.cancel();
-            QCOMPARE(search.takeEntries(), QStringList{});
         }
+        const qsizetype readyAtLastCancel = ready.size();
+        QVERIFY(ProgramThreads::answersDelivered());
+        QCOMPARE(ready.size(), readyAtLastCancel);
+        QCOMPARE(search.takeEntries(), QStringList{});
+        QCOMPARE(strays, QStringList{});
+
         const qsizetype finishedBefore = finished.count();
         entries.clear();
         search.start(optionsFor(tree.path("W"), "*.dat"));
         QVERIFY(QTest::qWaitFor([&] { return finished.count() == finishedBefore + 1; }, 30000));
         entries += search.takeEntries();
         QCOMPARE(entries.size(), 180);
+        QCOMPARE(strays, QStringList{});
     }
 
     // Memory grows with the depth of the tree, not with its square: no folder of the walk

@@ -1,7 +1,9 @@
-// A whole session with the keyboard alone: the Tab order of each state, the access keys, Enter
-// and Esc, and where the focus is after each message box and each change of panel.
+// The window with the keyboard alone: the Tab order of each state, the access keys, Enter and
+// Esc, and where the focus is after each message box and each change of panel.
 
 #include "app/ApplicationSetup.h"
+#include "core/walk/Search.h"
+#include "support/ProgramThreads.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
@@ -24,7 +26,7 @@ namespace {
 // A message box closed: the window manager gives the keyboard back to the window, which
 // the offscreen platform does not do by itself.
 bool windowManagerActivates(QWidget* window) {
-    if (!waitFor([&] { return window->isActiveWindow(); }, 300))
+    if (!window->isActiveWindow())
         window->activateWindow();
     return QTest::qWaitForWindowActive(window);
 }
@@ -73,34 +75,45 @@ QString focusFrameFault(double before, double focused) {
         .arg(focused * 100);
 }
 
+// The tree each case works in: a file at the top, one in "sub", and 200 more below "sub"; the
+// window started on one of its folders, with its files kept in "files".
+struct Session {
+    TestTree tree;
+    TestWindow w;
+
+    explicit Session(const QString& start = {})
+        : w(filled(tree).path(start), tree.folder("files")) {}
+    static const TestTree& filled(const TestTree& tree) {
+        tree.file("top.txt");
+        tree.file("sub/inner.txt");
+        for (int i = 0; i < 200; ++i)
+            tree.file(QStringLiteral("sub/more%1/x.txt").arg(i));
+        return tree;
+    }
+    // Active and showing `folder`.
+    bool shows(const QString& folder) {
+        return QTest::qWaitForWindowActive(&w.window) &&
+               waitFor([&] { return w.folderView()->shownFolder() == tree.path(folder); });
+    }
+    // The access key set on the named button, which a person reaches with Alt.
+    QKeySequence accessKey(const char* name) {
+        return QKeySequence::mnemonic(w.control<QPushButton>(name)->text());
+    }
+};
+
 } // namespace
 
 class WindowKeyboardTest : public QObject {
     Q_OBJECT
 private slots:
-    void aSessionWithTheKeyboardAlone() {
-        TestTree tree;
-        tree.file("top.txt");
-        tree.file("sub/inner.txt");
-        for (int i = 0; i < 200; ++i)
-            tree.file(QStringLiteral("sub/more%1/x.txt").arg(i));
-        RecordingOpener opener;
-        MainWindow window;
-        window.setFilesFolder(tree.folder("files"));
-        window.setOpener(&opener);
-        window.load(tree.root());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        auto* folderView = window.findChild<FolderView*>("folderView");
-        auto* resultList = window.findChild<QAbstractItemView*>("resultList");
-        QVERIFY(waitFor([&] { return folderView->shownFolder() == tree.root(); }));
-
-        // The access keys are set on the buttons a person reaches with Alt.
-        const auto accessKey = [&](const char* name) {
-            return QKeySequence::mnemonic(window.findChild<QPushButton*>(name)->text());
-        };
-        QCOMPARE(accessKey("searchButton"), QKeySequence(Qt::ALT | Qt::Key_S));
-        QCOMPARE(accessKey("exitButton"), QKeySequence(Qt::ALT | Qt::Key_V));
+    // The option state: its access keys, its Tab order from the search button round, and Esc,
+    // which does nothing there.
+    void theOptionStateByKeyboard() {
+        Session s;
+        MainWindow& window = s.w.window;
+        QVERIFY(s.shows({}));
+        QCOMPARE(s.accessKey("searchButton"), QKeySequence(Qt::ALT | Qt::Key_S));
+        QCOMPARE(s.accessKey("exitButton"), QKeySequence(Qt::ALT | Qt::Key_V));
 
         QCOMPARE(focused(), QStringLiteral("searchButton"));
         QCOMPARE(tabOrder(&window),
@@ -108,12 +121,16 @@ private slots:
                               "fullPaths", "patternBox", "listFolders", "includeSubfolders",
                               "keepExtensions"}));
 
-        // Esc does nothing in the option state.
         key(&window, Qt::Key_Escape);
         QVERIFY(window.isVisible());
         QCOMPARE(window.state(), MainWindow::State::Options);
+    }
 
-        // Alt+V asks before leaving; "Nej" gives the focus back where it was.
+    // Alt+V asks before leaving; "Nej" gives the focus back where it was.
+    void leavingDeclinedGivesTheFocusBack() {
+        Session s;
+        MainWindow& window = s.w.window;
+        QVERIFY(s.shows({}));
         Message asked;
         answerNextMessage(&asked, Qt::Key_Escape);
         key(&window, Qt::Key_V, Qt::AltModifier);
@@ -122,9 +139,19 @@ private slots:
         QCOMPARE(window.state(), MainWindow::State::Options);
         QVERIFY(windowManagerActivates(&window));
         QCOMPARE(focused(), QStringLiteral("searchButton"));
+    }
 
-        // Enter on a subfolder highlighted with the arrows opens it and searches nothing; an
-        // Enter on the shown folder searches there and leaves the focus on the search button.
+    // Enter on a subfolder highlighted with the arrows opens it and searches nothing; an Enter
+    // on the shown folder searches there and leaves the focus on the search button. The list
+    // shows its focus by a frame.
+    void enterOnTheFolderListOpensOrSearches() {
+        Session s;
+        MainWindow& window = s.w.window;
+        const TestTree& tree = s.tree;
+        FolderView* folderView = s.w.folderView();
+        QAbstractItemView* resultList = s.w.resultList();
+        QVERIFY(s.shows({}));
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
         key(&window, Qt::Key_Tab);
         const double folderViewBefore = framedShare(folderView);
         key(&window, Qt::Key_Tab);
@@ -159,15 +186,30 @@ private slots:
         QCOMPARE(resultList->model()->rowCount(), 1);
         QCOMPARE(resultList->model()->index(0, 0).data().toString(), tree.path("sub/inner.txt"));
         QCOMPARE(focused(), QStringLiteral("searchButton"));
+    }
 
-        QCOMPARE(accessKey("searchButton"), QKeySequence(Qt::ALT | Qt::Key_N));
+    // The result state: its access key, its Tab order, Esc doing nothing there, the list's
+    // focus frame. "Fil sparad" closed, then Alt+N: the focus goes to the search button, not
+    // "Om...", and the folder list back to the folder searched.
+    void theResultStateByKeyboard() {
+        Session s("sub");
+        MainWindow& window = s.w.window;
+        const TestTree& tree = s.tree;
+        QAbstractItemView* resultList = s.w.resultList();
+        QVERIFY(s.shows("sub"));
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+        key(&window, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Results; }));
+        QCOMPARE(resultList->model()->rowCount(), 1);
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
+
+        QCOMPARE(s.accessKey("searchButton"), QKeySequence(Qt::ALT | Qt::Key_N));
         QCOMPARE(tabOrder(&window),
                  (QStringList{"searchButton", "exitButton", "resultList", "removeMarkedButton",
                               "saveListButton", "aboutButton", "openFileButton"}));
         key(&window, Qt::Key_Escape);
         QCOMPARE(window.state(), MainWindow::State::Results);
 
-        // "Fil sparad" closed, then Alt+N: the focus goes to the search button, not "Om...".
         key(&window, Qt::Key_Tab);
         const double resultListBefore = framedShare(resultList);
         key(&window, Qt::Key_Tab);
@@ -179,15 +221,23 @@ private slots:
         QCOMPARE(focused(), QStringLiteral("saveListButton"));
         answerNextMessage(nullptr);
         key(&window, Qt::Key_Space);
-        QVERIFY(waitFor([&] { return opener.opened.size() == 1; }));
+        QVERIFY(waitFor([&] { return s.w.opener.opened.size() == 1; }));
         QVERIFY(windowManagerActivates(&window));
         QCOMPARE(focused(), QStringLiteral("saveListButton"));
         key(&window, Qt::Key_N, Qt::AltModifier);
         QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Options; }, 2000));
         QCOMPARE(focused(), QStringLiteral("searchButton"));
-        QVERIFY(waitFor([&] { return folderView->shownFolder() == tree.path("sub"); }));
+        QVERIFY(waitFor([&] { return s.w.folderView()->shownFolder() == tree.path("sub"); }));
+    }
 
-        // Esc during a search cancels it: nothing is added after it.
+    // Esc during a search cancels it: nothing is added after it. The same search once more
+    // runs to its end.
+    void escCancelsASearch() {
+        Session s("sub");
+        MainWindow& window = s.w.window;
+        QAbstractItemView* resultList = s.w.resultList();
+        QVERIFY(s.shows("sub"));
+        QCOMPARE(focused(), QStringLiteral("searchButton"));
         key(&window, Qt::Key_Tab); // exit
         key(&window, Qt::Key_Tab); // folder list
         key(&window, Qt::Key_Tab); // drive box
@@ -204,13 +254,15 @@ private slots:
         QCOMPARE(window.state(), MainWindow::State::Searching);
         key(&window, Qt::Key_Escape);
         QCOMPARE(window.state(), MainWindow::State::Results);
+        // Entries reach the list only from a search that runs, in the search state: with
+        // neither, nothing more can come.
+        QVERIFY(!window.search().isRunning());
         const int kept = resultList->model()->rowCount();
-        QTest::qWait(300);
+        QVERIFY(ProgramThreads::answersDelivered());
         QCOMPARE(resultList->model()->rowCount(), kept);
         QVERIFY(kept < 200);
         QCOMPARE(focused(), QStringLiteral("searchButton"));
 
-        // Once more, to the end.
         key(&window, Qt::Key_N, Qt::AltModifier);
         QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Options; }, 2000));
         key(&window, Qt::Key_S, Qt::AltModifier);

@@ -82,28 +82,37 @@ QPoint spotOfRow(QWidget* window, QAbstractItemView* list, int row) {
     return list->viewport()->mapTo(window, place.center());
 }
 
+// Two files that the pattern "*.qm" finds, one it does not, a subfolder; the window shown on
+// them, its files kept in a folder of their own.
+struct Session {
+    TestTree tree;
+    TestTree files;
+    TestWindow w{filled(tree).root(), files.root()};
+
+    static const TestTree& filled(const TestTree& tree) {
+        tree.file("a.qm");
+        tree.file("b.qm");
+        tree.file("c.txt");
+        tree.folder("sub");
+        return tree;
+    }
+    bool shown() {
+        return waitFor([&] { return w.folderView()->shownFolder() == tree.root(); });
+    }
+    FolderRows* rows() { return static_cast<FolderRows*>(w.folderView()->model()); }
+};
+
 } // namespace
 
 class WindowMouseTest : public QObject {
     Q_OBJECT
 private slots:
-    void everyControlAnswersAClickWhereItIsDrawn() {
-        TestTree tree;
-        tree.file("a.qm");
-        tree.file("b.qm");
-        tree.file("c.txt");
-        tree.folder("sub");
-        TestTree files;
-        RecordingOpener opener;
-        MainWindow window;
-        window.setFilesFolder(files.root());
-        window.setOpener(&opener);
-        window.load(tree.root());
-        window.show();
-        auto* folderView = window.findChild<FolderView*>("folderView");
-        QVERIFY(waitFor([&] { return folderView->shownFolder() == tree.root(); }));
-
-        // The option panel: nothing lies over any part of a control.
+    // The option panel: nothing lies over any part of a control, and each check box changes
+    // on its square and on its caption's text.
+    void theOptionPanelTakesEveryClick() {
+        Session s;
+        MainWindow& window = s.w.window;
+        QVERIFY(s.shown());
         for (const char* name :
              {"keepExtensions", "driveBox", "patternBox", "listFolders", "fullPaths",
               "includeSubfolders", "folderView", "searchButton", "exitButton", "aboutButton"}) {
@@ -111,7 +120,6 @@ private slots:
             QVERIFY2(over.isEmpty(), qPrintable(over));
         }
 
-        // Each check box changes on its square and on its caption's text.
         for (const char* name :
              {"keepExtensions", "listFolders", "fullPaths", "includeSubfolders"}) {
             auto* box = window.findChild<QCheckBox*>(name);
@@ -124,36 +132,57 @@ private slots:
             clickAt(&window, caption);
             QVERIFY2(box->isChecked() == before, name);
         }
+    }
 
-        // A click into the pattern box selects its text: what is typed replaces it.
-        // The folder list takes the focus by a click on the shown folder's own row: a click on
-        // another row would move the highlight, which leaving the list then opens.
+    // A click into the pattern box selects its text: what is typed replaces it. The folder
+    // list takes the focus by a click on the shown folder's own row: a click on another row
+    // would move the highlight, which leaving the list then opens.
+    void aClickIntoThePatternBoxSelectsItsText() {
+        Session s;
+        MainWindow& window = s.w.window;
+        QVERIFY(s.shown());
         auto* patternBox = window.findChild<QLineEdit*>("patternBox");
-        const auto* rows = static_cast<FolderRows*>(folderView->model());
-        clickAt(&window, spotOfRow(&window, folderView, rows->currentRow()));
-        QVERIFY(folderView->hasFocus());
+        clickAt(&window, spotOfRow(&window, s.w.folderView(), s.rows()->currentRow()));
+        QVERIFY(s.w.folderView()->hasFocus());
         click(&window, "patternBox");
         QVERIFY(patternBox->hasFocus());
         type(&window, "*.qm");
         QCOMPARE(patternBox->text(), QStringLiteral("*.qm"));
+    }
 
-        // The drive box drops its list on a click.
+    // The drive box drops its list on a click.
+    void theDriveBoxDropsItsList() {
+        Session s;
+        MainWindow& window = s.w.window;
+        QVERIFY(s.shown());
         auto* driveBox = window.findChild<QComboBox*>("driveBox");
         QVERIFY(waitFor([&] { return driveBox->count() > 0; })); // the mount table is read
         click(&window, "driveBox");
         QVERIFY(waitFor([&] { return driveBox->view()->isVisible(); }));
         QTest::keyClick(driveBox->view(), Qt::Key_Escape);
         QVERIFY(waitFor([&] { return !driveBox->view()->isVisible(); }));
+    }
 
-        // A double click on a subfolder opens it, one on its parent goes back.
-        const int subRow = rows->rowOf(tree.path("sub"));
-        QVERIFY2(subRow > rows->currentRow(), qPrintable(folderView->shownFolder()));
+    // A double click on a subfolder opens it, one on its parent goes back.
+    void aDoubleClickOpensAFolder() {
+        Session s;
+        MainWindow& window = s.w.window;
+        FolderView* folderView = s.w.folderView();
+        QVERIFY(s.shown());
+        const int subRow = s.rows()->rowOf(s.tree.path("sub"));
+        QVERIFY2(subRow > s.rows()->currentRow(), qPrintable(folderView->shownFolder()));
         doubleClickAt(&window, spotOfRow(&window, folderView, subRow));
-        QVERIFY(waitFor([&] { return folderView->shownFolder() == tree.path("sub"); }));
-        doubleClickAt(&window, spotOfRow(&window, folderView, rows->currentRow() - 1));
-        QVERIFY(waitFor([&] { return folderView->shownFolder() == tree.root(); }));
+        QVERIFY(waitFor([&] { return folderView->shownFolder() == s.tree.path("sub"); }));
+        doubleClickAt(&window, spotOfRow(&window, folderView, s.rows()->currentRow() - 1));
+        QVERIFY(waitFor([&] { return folderView->shownFolder() == s.tree.root(); }));
+    }
 
-        // "Avsluta" asks first; "Nej" leaves the window as it was.
+    // "Avsluta" asks first; "Nej" leaves the window as it was. The about window opens on
+    // "Om..." and closes on a click at its button.
+    void exitAndAboutAnswerAClick() {
+        Session s;
+        MainWindow& window = s.w.window;
+        QVERIFY(s.shown());
         Message asked;
         answerNextMessage(&asked, Qt::Key_Escape);
         click(&window, "exitButton");
@@ -161,7 +190,6 @@ private slots:
         QVERIFY(window.isVisible());
         QCOMPARE(window.state(), MainWindow::State::Options);
 
-        // The about window opens on "Om..." and closes on a click at its button.
         bool okTookTheClick = false;
         QString aboutTitle;
         actOnNextModal([&](QWidget* about) {
@@ -175,14 +203,22 @@ private slots:
         QCOMPARE(aboutTitle, QStringLiteral("Om..."));
         QVERIFY(okTookTheClick);
         QVERIFY(!QApplication::activeModalWidget());
+    }
 
-        // "Sök" searches the folder shown with the pattern typed.
+    // "Sök" searches the folder shown with the pattern typed. The result panel: nothing lies
+    // over any part of a control, and each button does its work; "Ny sökning" keeps the
+    // pattern.
+    void theResultPanelTakesEveryClick() {
+        Session s;
+        MainWindow& window = s.w.window;
+        const RecordingOpener& opener = s.w.opener;
+        QVERIFY(s.shown());
+        s.w.typePattern("*.qm");
         click(&window, "searchButton");
         QVERIFY(waitFor([&] { return window.state() == MainWindow::State::Results; }));
         auto* resultList = window.findChild<QAbstractItemView*>("resultList");
         QCOMPARE(resultList->model()->rowCount(), 2);
 
-        // The result panel: nothing lies over any part of a control.
         for (const char* name : {"resultList", "removeMarkedButton", "saveListButton",
                                  "openFileButton", "searchButton", "exitButton", "aboutButton"}) {
             const QString over = whatLiesOver(&window, name);
@@ -199,7 +235,7 @@ private slots:
         click(&window, "saveListButton");
         QVERIFY(waitFor([&] { return opener.opened.size() == 2; }));
         QCOMPARE(saved.title, QStringLiteral("Fil sparad"));
-        QCOMPARE(opener.opened.last(), files.path("lista.txt"));
+        QCOMPARE(opener.opened.last(), s.files.path("lista.txt"));
 
         click(&window, "removeMarkedButton");
         QCOMPARE(resultList->model()->rowCount(), 1);
@@ -208,7 +244,7 @@ private slots:
         click(&window, "searchButton"); // "Ny sökning"
         QCOMPARE(window.state(), MainWindow::State::Options);
         QCOMPARE(resultList->model()->rowCount(), 0);
-        QCOMPARE(patternBox->text(), QStringLiteral("*.qm"));
+        QCOMPARE(window.findChild<QLineEdit*>("patternBox")->text(), QStringLiteral("*.qm"));
     }
 };
 

@@ -5,6 +5,11 @@
 #include "app/ApplicationSetup.h"
 #include "app/Endings.h"
 #include "core/folders/FolderRows.h"
+#include "core/folders/MountTable.h"
+#include "core/text/FileNames.h"
+#include "core/threads/ReadGate.h"
+#include "core/walk/Search.h"
+#include "support/ProgramThreads.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
@@ -28,6 +33,7 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -133,7 +139,7 @@ private slots:
         w.clickRow(2, Qt::ControlModifier);
         click(&w.window, "openFileButton");
         QVERIFY(waitFor([&] { return !w.opener.opened.isEmpty(); }));
-        QTest::qWait(100);
+        QVERIFY(ProgramThreads::answersDelivered()); // all that the click set off has answered
         QCOMPARE(w.opener.opened, QStringList{found[2]});
         w.opener.opened.clear();
 
@@ -164,7 +170,7 @@ private slots:
         QCOMPARE(failed.icon, int(QMessageBox::Warning));
         QVERIFY2(failed.text.startsWith(QStringLiteral("Det är en mapp")), qPrintable(failed.text));
         QVERIFY2(tooNarrowForTitle(failed).isEmpty(), qPrintable(tooNarrowForTitle(failed)));
-        QTest::qWait(100);
+        QVERIFY(ProgramThreads::answersDelivered());
         QVERIFY(w.opener.opened.isEmpty());
 
         // Without extensions an entry names no file: an error with its number, nothing opened.
@@ -180,7 +186,7 @@ private slots:
         QCOMPARE(missing.icon, int(QMessageBox::Warning));
         QCOMPARE(missing.text,
                  QStringLiteral("Ett fel uppstod!\n53 - Filen hittades inte: ") + tree.path("S/a"));
-        QTest::qWait(100);
+        QVERIFY(ProgramThreads::answersDelivered());
         QVERIFY(w.opener.opened.isEmpty());
 
         // Folders, or names without their folder, name nothing to open.
@@ -217,7 +223,13 @@ private slots:
         QCOMPARE(full.text, QStringLiteral("You've filled the listbox. Search being abandoned..."));
         QCOMPARE(full.icon, int(QMessageBox::NoIcon));
         QVERIFY2(tooNarrowForTitle(full).isEmpty(), qPrintable(tooNarrowForTitle(full)));
-        QVERIFY(!waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 500));
+        // Once: the walk is stopped, and what its threads said last is delivered, to no box.
+        QVERIFY(!w.window.search().isRunning());
+        {
+            MessageWatch more;
+            QVERIFY(ProgramThreads::answersDelivered());
+            QCOMPARE(more.texts, QStringList{});
+        }
         QCOMPARE(w.entries().size(), 32767);
         QCOMPARE(w.window.state(), MainWindow::State::Results);
 
@@ -293,7 +305,9 @@ private slots:
         QVERIFY(waitFor([&] { return !missing.title.isEmpty(); }));
         QCOMPARE(missing.text, QStringLiteral("Sökvägen hittades inte: ") + gone);
         QCOMPARE(missing.icon, int(QMessageBox::Warning));
-        QTest::qWait(200);
+        // The search is over, and all it set off: the option state stays.
+        QVERIFY(!w.window.search().isRunning());
+        QVERIFY(ProgramThreads::answersDelivered());
         QCOMPARE(w.window.state(), MainWindow::State::Options);
         QVERIFY(w.control<QWidget>("optionPanel")->isVisible());
         // No search started, so leaving remembers no folder.
@@ -351,12 +365,31 @@ private slots:
         {
             Window w(tree.folder("asked"), files);
             QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("asked"); }));
-            QTest::qWait(200);
+            // Also once the saved folder has been read, and whatever that set off is over.
+            QVERIFY(ProgramThreads::answersDelivered());
             QCOMPARE(w.shownFolder(), tree.path("asked"));
         }
         {
+            // setup.ini read late, as from a slow share: held at the read gate until the
+            // folder asked for shows, the saved one it names does not replace it then either.
+            const QByteArray file = FileNames::encode(setup);
+            std::optional<ReadPass> slow(
+                std::in_place, MountTable::read().placeOf({file.data(), size_t(file.size())}),
+                [] { return false; });
+            QVERIFY(slow->entered());
+            Window w(tree.path("asked"), files);
+            QVERIFY(waitFor([&] { return w.shownFolder() == tree.path("asked"); }));
+            slow.reset();
+            QVERIFY(ProgramThreads::answersDelivered());
+            QCOMPARE(w.shownFolder(), tree.path("asked"));
+        }
+        {
+            // A folder asked for that is not there gives way to the saved one without a word.
+            MessageWatch said;
             Window w(tree.path("never-made"), files);
             QVERIFY(waitFor([&] { return w.shownFolder() == start; }));
+            QVERIFY(ProgramThreads::answersDelivered());
+            QCOMPARE(said.texts, QStringList{});
         }
         // A saved folder that is gone, or a file that names none, leaves the start folder
         // quietly.
@@ -364,9 +397,11 @@ private slots:
                                         QByteArray("\x01\xff garbage\r\nmore\r\n", 17)}) {
             QFile::remove(setup);
             tree.file("files/setup.ini", saved);
+            MessageWatch said;
             Window w({}, files);
             QVERIFY(waitFor([&] { return w.shownFolder() == QDir::currentPath(); }));
-            QVERIFY(!waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 300));
+            QVERIFY(ProgramThreads::answersDelivered());
+            QCOMPARE(said.texts, QStringList{});
             QCOMPARE(w.shownFolder(), QDir::currentPath());
         }
     }

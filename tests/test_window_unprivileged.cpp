@@ -4,6 +4,7 @@
 
 #include "app/ApplicationSetup.h"
 #include "core/text/FileNames.h"
+#include "support/ProgramThreads.h"
 #include "support/TestTree.h"
 #include "support/TestWindow.h"
 #include "support/UserInput.h"
@@ -99,7 +100,7 @@ private slots:
         QCOMPARE(refused.icon, int(QMessageBox::Warning));
         QCOMPARE(refused.text, QStringLiteral("Åtkomst nekad: /usr/lista.txt"));
         QCOMPARE(refused.buttons, QStringList{"OK"});
-        QTest::qWait(100);
+        QVERIFY(ProgramThreads::answersDelivered());
         QVERIFY(opener.opened.isEmpty());
         QVERIFY(!QFileInfo::exists("/usr/lista.txt"));
 

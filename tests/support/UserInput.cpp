@@ -145,6 +145,21 @@ void chooseInNextMenu(const QString& item, Menu* seen, int timeoutMs) {
     timer->start();
 }
 
+MessageWatch::MessageWatch() : m_timer(std::make_unique<QTimer>()) {
+    m_timer->setInterval(10);
+    QObject::connect(m_timer.get(), &QTimer::timeout, [this] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            texts.append(box->text());
+            QTest::keyClick(box, Qt::Key_Escape);
+            if (box->isVisible()) // a box that Esc does not close
+                box->reject();
+        }
+    });
+    m_timer->start();
+}
+
+MessageWatch::~MessageWatch() = default;
+
 bool waitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();

@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <Qt>
 #include <functional>
+#include <memory>
 
+class QTimer;
 class QWidget;
 
 namespace UserInput {
@@ -50,6 +52,17 @@ struct Menu {
 // Clicks `item` in the next context menu that comes up within `timeoutMs`, or closes the menu
 // with Esc when `item` is empty or cannot be chosen, and records the menu. Returns at once.
 void chooseInNextMenu(const QString& item, Menu* seen = nullptr, int timeoutMs = 10000);
+// Records and closes with Esc every message box that comes up while it lives: one that no case
+// expects then fails the case instead of holding it up.
+class MessageWatch {
+public:
+    MessageWatch();
+    ~MessageWatch();
+    QStringList texts; // of the boxes seen, in order
+
+private:
+    std::unique_ptr<QTimer> m_timer;
+};
 // Runs the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 
