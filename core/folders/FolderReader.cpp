@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -53,45 +54,52 @@ std::optional<Kind> kindOf(const struct stat& info) {
     return std::nullopt;
 }
 
-void list(FolderListing& gathered, std::vector<FolderListing::Name>& into, std::string_view name,
-          bool isLink) {
-    into.push_back({uint32_t(gathered.bytes.size()), uint16_t(name.size()), isLink});
-    gathered.bytes.append(name);
-    gathered.bytes.push_back('\0');
-}
-
-// The names of a folder and their kinds, as the folder was read or as it was kept: a subfolder
-// is listed, a file that matches, and a link where its target is a file that matches (with a
-// pattern: a search, which walks no link) or a folder (without: the folder list, which shows it
-// and never walks it). A link is looked at only when that could list it.
-void gather(const KeptFolder::Names& names, const NamePattern* pattern,
-            const std::function<std::optional<Kind>(std::string_view)>& linkTarget,
-            FolderListing& gathered) {
-    KeptFolder::forEachIn(names, [&](Kind kind, std::string_view name) {
+// The names listed: copied into the listing's own bytes, or, where they are kept, found by
+// their place among the kept names, which the listing holds.
+struct Gathering {
+    FolderListing& into;
+    bool kept;
+    void list(std::vector<FolderListing::Name>& list, std::string_view name, uint32_t keptAt,
+              bool isLink) {
+        if (kept) {
+            list.push_back({keptAt, uint16_t(name.size()), isLink});
+            return;
+        }
+        list.push_back({uint32_t(into.bytes.size()), uint16_t(name.size()), isLink});
+        into.bytes.append(name);
+        into.bytes.push_back('\0');
+    }
+    // One name and its kind, as read or as kept: a subfolder is listed, a file that matches,
+    // and a link where its target is a file that matches (with a pattern: a search, which walks
+    // no link) or a folder (without: the folder list, which shows it and never walks it). A link
+    // is looked at only when that could list it.
+    template <typename LinkTarget>
+    void take(Kind kind, std::string_view name, uint32_t keptAt, const NamePattern* pattern,
+              LinkTarget&& linkTarget) {
         switch (kind) {
         case Kind::Folder:
-            list(gathered, gathered.subfolders, name, false);
+            list(into.subfolders, name, keptAt, false);
             break;
         case Kind::File:
             if (pattern && pattern->matchesBytes(name))
-                list(gathered, gathered.files, name, false);
+                list(into.files, name, keptAt, false);
             break;
         case Kind::Link:
             if (pattern && !pattern->matchesBytes(name))
                 break;
             const std::optional<Kind> target = linkTarget(name);
             if (pattern && target == Kind::File)
-                list(gathered, gathered.files, name, false);
+                list(into.files, name, keptAt, false);
             else if (!pattern && target == Kind::Folder)
-                list(gathered, gathered.subfolders, name, true);
+                list(into.subfolders, name, keptAt, true);
             break;
         }
-    });
-}
+    }
+};
 
-// One record of a read, in the names' form; the kind of an entry whose record gives none is
-// looked at.
-void readRecord(int folderFd, const LinuxDirent64& entry, KeptFolder::Names& names) {
+// One record of a read: its name and kind, the kind of an entry whose record gives none looked
+// at; handed to `take(kind, name)`.
+template <typename Take> void readRecord(int folderFd, const LinuxDirent64& entry, Take&& take) {
     const char* name = entry.d_name;
     if (name[0] == '.')
         return;
@@ -120,44 +128,34 @@ void readRecord(int folderFd, const LinuxDirent64& entry, KeptFolder::Names& nam
     }
     }
     if (kind)
-        names.add(*kind, std::string_view(name, length));
+        take(*kind, std::string_view(name, length));
 }
 
-// The gathered names, sorted, appended to `listing` at their final size.
-void handOver(FolderListing& gathered, FolderListing& listing) {
-    const auto byName = [&](const FolderListing::Name& a, const FolderListing::Name& b) {
-        return FolderReader::lessIgnoringCase(gathered.name(a), gathered.name(b));
-    };
-    std::sort(gathered.subfolders.begin(), gathered.subfolders.end(), byName);
-    std::sort(gathered.files.begin(), gathered.files.end(), byName);
-    const auto offset = uint32_t(listing.bytes.size());
-    listing.bytes.append(gathered.bytes);
-    const auto copy = [&](const std::vector<FolderListing::Name>& from,
-                          std::vector<FolderListing::Name>& into) {
-        into.reserve(into.size() + from.size());
-        for (FolderListing::Name name : from) {
-            name.offset += offset;
-            into.push_back(name);
-        }
-    };
-    copy(gathered.subfolders, listing.subfolders);
-    copy(gathered.files, listing.files);
-}
-
-// The listed names are gathered in a listing the thread keeps and copied out at their final
-// size: a folder costs an allocation for its names and one for each list, none for what it
-// leaves out.
+// The listed names are gathered in a listing the thread keeps and moved out at their final
+// size, sorted: a folder costs an allocation for each list, and one for its names where they
+// are not kept, none for what it leaves out.
 thread_local FolderListing gathered;
 
 FolderListing& startGathering() {
     gathered.bytes.clear();
+    gathered.namesHolder.reset();
+    gathered.keptNames = nullptr;
     gathered.subfolders.clear();
     gathered.files.clear();
     return gathered;
 }
 
 void finishGathering(FolderListing& listing) {
-    handOver(gathered, listing);
+    const auto byName = [&](const FolderListing::Name& a, const FolderListing::Name& b) {
+        return FolderReader::lessIgnoringCase(gathered.name(a), gathered.name(b));
+    };
+    std::sort(gathered.subfolders.begin(), gathered.subfolders.end(), byName);
+    std::sort(gathered.files.begin(), gathered.files.end(), byName);
+    listing.bytes.assign(gathered.bytes);
+    listing.namesHolder = std::move(gathered.namesHolder);
+    listing.keptNames = std::exchange(gathered.keptNames, nullptr);
+    listing.subfolders.assign(gathered.subfolders.begin(), gathered.subfolders.end());
+    listing.files.assign(gathered.files.begin(), gathered.files.end());
     // A thread that read a very large folder does not keep its room for the rest of its life.
     if (gathered.memoryUse() > MostGatheringKept)
         gathered = FolderListing();
@@ -184,10 +182,23 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads reads,
-         KeptFolder::Names* keep) {
-    thread_local KeptFolder::Names read;
-    KeptFolder::Names& names = keep ? *keep : read;
-    names.clear();
+         Keeping* keeping) {
+    FolderListing& into = startGathering();
+    Gathering gathering{into, keeping != nullptr};
+    // A folder kept is recorded as it is read, straight from what the system hands back.
+    if (keeping)
+        KeptRecord::Writing::start();
+    const auto linkTarget = [folderFd](std::string_view name) -> std::optional<Kind> {
+        struct stat info {};
+        const std::string path(name);
+        if (fstatat(folderFd, path.c_str(), &info, 0) != 0)
+            return std::nullopt; // a dangling link names nothing that is there
+        return kindOf(info);
+    };
+    const auto take = [&](Kind kind, std::string_view name) {
+        const uint32_t keptAt = keeping ? KeptRecord::Writing::add(kind, name) : 0;
+        gathering.take(kind, name, keptAt, pattern, linkTarget);
+    };
     alignas(8) char buffer[32768];
     int error = 0;
     for (;;) {
@@ -199,7 +210,7 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
         for (long offset = 0; offset < length;) {
             const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + offset);
             offset += entry->d_reclen;
-            readRecord(folderFd, *entry, names);
+            readRecord(folderFd, *entry, take);
         }
         // Where a read fills the buffer while names follow, one that left room for the longest
         // record was the last: the call that would only say so is saved, half the calls on a
@@ -207,31 +218,28 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
         if (reads == Reads::FillToTheEnd && sizeof buffer - size_t(length) >= LongestRecord)
             break;
     }
-    gather(
-        names, pattern,
-        [folderFd](std::string_view name) -> std::optional<Kind> {
-            struct stat info {};
-            const std::string path(name);
-            if (fstatat(folderFd, path.c_str(), &info, 0) != 0)
-                return std::nullopt; // a dangling link names nothing that is there
-            return kindOf(info);
-        },
-        startGathering());
+    if (keeping) {
+        keeping->record = KeptRecord::Writing::keep(keeping->stamp, keeping->readAt);
+        into.namesHolder = keeping->record.block();
+        into.keptNames = keeping->record.names();
+    }
     finishGathering(listing);
-    // A thread that read a very large folder does not keep its room for the rest of its life.
-    if (read.capacity() > MostGatheringKept)
-        read = KeptFolder::Names();
     return error;
 }
 
 void fromKept(const KeptFolder& kept, const NamePattern& pattern,
               const std::function<bool(std::string_view)>& linkIsFile, FolderListing& listing) {
-    gather(
-        kept.names(), &pattern,
-        [&](std::string_view name) {
-            return linkIsFile(name) ? std::optional<Kind>(Kind::File) : std::nullopt;
-        },
-        startGathering());
+    FolderListing& into = startGathering();
+    Gathering gathering{into, true};
+    const KeptFolder::NamesView names = kept.names().view();
+    into.keptNames = names.bytes.data();
+    const auto linkTarget = [&](std::string_view name) {
+        return linkIsFile(name) ? std::optional<Kind>(Kind::File) : std::nullopt;
+    };
+    KeptFolder::forEachIn(names, [&](Kind kind, std::string_view name) {
+        gathering.take(kind, name, uint32_t(name.data() - names.bytes.data()), &pattern,
+                       linkTarget);
+    });
     finishGathering(listing);
 }
 

@@ -13,11 +13,13 @@
 // listings hands it a KeptFolder::Builder, and lists a kept folder through it the same way.
 
 #include "core/folders/KeptFolder.h"
+#include "core/folders/KeptRecord.h"
 #include "core/text/NamePattern.h"
 
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,14 +30,18 @@ struct FolderListing {
         uint16_t length = 0;
         bool isLink = false; // for a subfolder: a link to a folder, listed but never walked into
     };
-    std::string bytes;            // the names, each followed by a NUL
+    // Where the names lie: in `bytes`, or, where the folder is kept, in its kept names (a
+    // kept folder's, or the record of one read to be kept), which the listing then holds.
+    std::string bytes;
+    std::shared_ptr<const void> namesHolder;
+    const char* keptNames = nullptr;
     std::vector<Name> subfolders; // sorted alphabetically, ignoring case
     std::vector<Name> files;      // the files that matched, sorted likewise
 
     std::string_view name(const Name& entry) const {
-        return std::string_view(bytes.data() + entry.offset, entry.length);
+        return std::string_view((keptNames ? keptNames : bytes.data()) + entry.offset,
+                                entry.length);
     }
-    const char* cName(const Name& entry) const { return bytes.data() + entry.offset; }
     size_t memoryUse() const {
         return bytes.capacity() + (subfolders.capacity() + files.capacity()) * sizeof(Name);
     }
@@ -49,15 +55,24 @@ enum class Reads {
     FillToTheEnd, // a read hands back as many names as fit: one with room left was the last
 };
 
+// How a folder read is to be kept: its stamp, taken before the read, and the moment; and the
+// record of its names that the read makes.
+struct Keeping {
+    FolderStamp stamp;
+    int64_t readAt = 0;
+    KeptRecord record;
+};
+
 // Fills `listing` from the folder open as `folderFd`, keeping the files that `pattern`
 // matches (none without a pattern). Returns 0, or the errno that stopped the read. With
-// `keep`, every folder, file and link is read into it, whatever the pattern.
+// `keeping`, every folder, file and link of it is recorded there, whatever the pattern.
 int read(int folderFd, const NamePattern* pattern, FolderListing& listing,
-         Reads reads = Reads::MayStopShort, KeptFolder::Names* keep = nullptr);
+         Reads reads = Reads::MayStopShort, Keeping* keeping = nullptr);
 
 // Fills `listing` from a kept folder as read() would have from the folder: its subfolders, and
 // the files and the links to files that `pattern` matches; whether a link leads to a file is
-// asked of `linkIsFile` for a link whose name matches.
+// asked of `linkIsFile` for a link whose name matches. The listing points into the kept names:
+// the folder must outlive it.
 void fromKept(const KeptFolder& kept, const NamePattern& pattern,
               const std::function<bool(std::string_view)>& linkIsFile, FolderListing& listing);
 

@@ -6,11 +6,6 @@ KeptFolder::KeptFolder(const FolderStamp& stamp, int64_t readAt, const Names& na
 KeptFolder::KeptFolder(const FolderStamp& stamp, int64_t readAt, Names&& names)
     : m_stamp(stamp), m_readAt(readAt), m_names(std::move(names)) {}
 
-// What the folder costs where it is kept, its place in the map included.
-size_t KeptFolder::memoryUse() const {
-    return sizeof(KeptFolder) + m_names.capacity() + 64;
-}
-
 bool KeptFolder::holdsFor(const FolderStamp& now) const {
     return now == m_stamp && m_readAt - m_stamp.latest() > SettledMargin;
 }

@@ -24,9 +24,19 @@ public:
     static constexpr int64_t SettledMargin = int64_t(3) * 1000000000;
 
     // A folder's names in the form they are kept in: per name its kind, its length (a byte;
-    // a name is at most 255 bytes) and its bytes. FolderReader reads every folder into it.
+    // a name is at most 255 bytes) and its bytes; and how many.
+    struct NamesView {
+        std::string_view bytes;
+        uint32_t count = 0;
+    };
+
+    // Such names, held. FolderReader reads a folder not kept into it.
     class Names {
     public:
+        Names() = default;
+        // Names already in this form (a record's): taken as they are.
+        Names(const char* bytes, size_t size, uint32_t count)
+            : m_bytes(bytes, size), m_count(count) {}
         void add(Kind kind, std::string_view name) {
             m_bytes.push_back(char(kind));
             m_bytes.push_back(char(uint8_t(name.size())));
@@ -40,6 +50,7 @@ public:
         size_t capacity() const { return m_bytes.capacity(); }
         uint32_t count() const { return m_count; }
         const std::string& bytes() const { return m_bytes; }
+        NamesView view() const { return {m_bytes, m_count}; }
 
         // Checked names from a kept file: empty when `bytes` does not hold `count` real names.
         static bool adopt(std::string bytes, uint32_t count, Names& into);
@@ -50,8 +61,8 @@ public:
     };
 
     // Calls `visit(kind, name)` for each name, in the order read.
-    template <typename Visit> static void forEachIn(const Names& names, Visit&& visit) {
-        const std::string& bytes = names.bytes();
+    template <typename Visit> static void forEachIn(NamesView names, Visit&& visit) {
+        const std::string_view bytes = names.bytes;
         for (size_t at = 0; at + 2 <= bytes.size();) {
             const auto kind = Kind(bytes[at]);
             const size_t length = uint8_t(bytes[at + 1]);
@@ -68,7 +79,9 @@ public:
     const FolderStamp& stamp() const { return m_stamp; }
     int64_t readAt() const { return m_readAt; }
     const Names& names() const { return m_names; }
-    size_t memoryUse() const;
+    size_t memoryUse() const { return memoryUseOf(m_names.capacity()); }
+    // What a folder of names of `bytes` costs where it is kept, its place in the map included.
+    static constexpr size_t memoryUseOf(size_t bytes) { return sizeof(KeptFolder) + bytes + 64; }
 
     // Whether these names are the folder's now, the folder's stamp being `now`.
     bool holdsFor(const FolderStamp& now) const;

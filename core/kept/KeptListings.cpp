@@ -36,6 +36,7 @@ struct KeptListings::Keeper {
     int mergesWaiting = 0;                   // under the mutex
     bool stopping = false;                   // under the mutex
     std::shared_ptr<const KeptSnapshot> published = std::make_shared<KeptSnapshot>();
+    // A snapshot handed out is never changed again.
 
     explicit Keeper(Setup setup) : setup(std::move(setup)) {}
 
@@ -69,7 +70,8 @@ struct KeptListings::Keeper {
         const std::lock_guard lock(mutex);
         return published;
     }
-    void publish(std::shared_ptr<const KeptSnapshot> snapshot) {
+    void publish(std::shared_ptr<KeptSnapshot> snapshot) {
+        snapshot->index();
         const std::lock_guard lock(mutex);
         published = std::move(snapshot);
     }
@@ -111,7 +113,7 @@ struct KeptListings::Keeper {
             loaded->folders[hash] = slot;
         loaded->searches = std::max(loaded->searches, now->searches);
         recount(*loaded);
-        publish(std::make_shared<const KeptSnapshot>(std::move(*loaded)));
+        publish(std::make_shared<KeptSnapshot>(std::move(*loaded)));
     }
 
     void merge(const KeptHarvest& harvest) {
@@ -122,8 +124,8 @@ struct KeptListings::Keeper {
         for (const uint64_t hash : harvest.used)
             if (const auto at = next->folders.find(hash); at != next->folders.end())
                 at->second.lastUse = search;
-        for (const auto& [hash, folder] : harvest.read)
-            next->folders[hash] = {folder, search};
+        for (const auto& [hash, record] : harvest.read)
+            next->folders[hash] = {std::make_shared<const KeptFolder>(record.make()), search};
         recount(*next);
         evictPastTheBound(*next);
         publish(next);

@@ -80,19 +80,19 @@ void BatchReader::read(Batch& batch, const std::atomic<bool>& stopped) const {
 FolderRead BatchReader::readFolder(const ReadRequest& request) const {
     FolderRead folder;
     folder.pathHash = request.place.folder;
-    const KeptFolder* kept = m_setup.kept && m_setup.mounts.keepsListings(request.place.volume)
-                                 ? m_setup.kept->find(request.place.folder)
-                                 : nullptr;
-    // Its path, where it is looked at or opened by it.
+    const bool keeps = m_setup.kept && m_setup.mounts.keepsListings(request.place.volume);
+    const KeptFolder* kept = keeps ? m_setup.kept->find(request.place.folder) : nullptr;
+    // Its path, where it is looked at or opened by it: made in the thread's own room.
+    thread_local std::string path;
+    path.clear();
     if (kept || !request.parent)
-        folder.path = std::make_shared<const std::string>(pathOf(request));
+        appendPath(request, path);
     if (kept) {
-        if (readKept(*kept, *folder.path, folder))
+        if (readKept(*kept, path, folder))
             return folder;
         folder.keptChanged = true;
     }
-    readNow(request, folder.path ? *folder.path : std::string(),
-            m_setup.kept && m_setup.mounts.keepsListings(request.place.volume), folder);
+    readNow(request, path, keeps, folder);
     return folder;
 }
 
@@ -148,19 +148,21 @@ void BatchReader::readNow(const ReadRequest& request, const std::string& path, b
     }
     Descriptor descriptor(fd);
     const bool keeping = keeps && m_keptBytes.load(std::memory_order_relaxed) < m_setup.keepBudget;
-    const int64_t readAt = keeping ? m_setup.clock() : 0;
-    const std::optional<FolderStamp> stamp =
-        keeping ? FolderStamp::ofOpen(fd) : std::optional<FolderStamp>();
-    thread_local KeptFolder::Names kept;
+    std::optional<FolderReader::Keeping> keep;
+    if (keeping) {
+        const int64_t readAt = m_setup.clock();
+        if (const std::optional<FolderStamp> stamp = FolderStamp::ofOpen(fd))
+            keep = FolderReader::Keeping{*stamp, readAt, {}};
+    }
     // A read error part way leaves what was read: each name in it is there.
     const int error = FolderReader::read(fd, &m_setup.pattern, folder.listing,
                                          m_setup.mounts.readsFillToTheEnd(request.place.volume)
                                              ? FolderReader::Reads::FillToTheEnd
                                              : FolderReader::Reads::MayStopShort,
-                                         stamp ? &kept : nullptr);
-    if (stamp && error == 0) {
-        folder.toKeep = std::make_shared<const KeptFolder>(*stamp, readAt, kept);
-        m_keptBytes.fetch_add(folder.toKeep->memoryUse(), std::memory_order_relaxed);
+                                         keep ? &*keep : nullptr);
+    if (keep && error == 0) {
+        folder.toKeep = keep->record;
+        m_keptBytes.fetch_add(folder.toKeep.memoryUse(), std::memory_order_relaxed);
     }
     // Its subfolders are opened relative to it: it stays open while their requests wait.
     if (m_setup.includeSubfolders && !folder.listing.subfolders.empty())
@@ -180,9 +182,12 @@ RequestQueue BatchReader::requestsFor(FolderRead& folder, const ReadRequest& fro
     // The subfolders are looked at or opened by their paths where something is kept, or where
     // this folder came from what was kept and holds no descriptor for them.
     const bool byPath = !folder.descriptor || (m_setup.kept && !m_setup.kept->folders.empty());
-    if (byPath && !folder.path)
-        folder.path = std::make_shared<const std::string>(pathOf(from));
-    const std::shared_ptr<const std::string> path = byPath ? folder.path : nullptr;
+    std::shared_ptr<const std::string> path;
+    if (byPath && !listing.subfolders.empty()) {
+        std::string full;
+        appendPath(from, full);
+        path = std::make_shared<const std::string>(std::move(full));
+    }
     size_t entered = 0;
     for (const FolderListing::Name& subfolder : listing.subfolders) {
         const std::string_view name = listing.name(subfolder);
@@ -193,11 +198,10 @@ RequestQueue BatchReader::requestsFor(FolderRead& folder, const ReadRequest& fro
         const uint64_t volume = m_setup.mounts.isMountPoint(hash) ? hash : from.place.volume;
         listing.subfolders[entered++] = subfolder;
         requests.push_front(
-            {{0, folder.descriptor, folder.path, std::string(name), {volume, hash}, false}, false});
+            {{0, folder.descriptor, path, std::string(name), {volume, hash}, false}, false});
     }
     listing.subfolders.resize(entered);
     folder.descriptor.reset();
-    folder.path.reset();
     folder.firstSubfolderId = newIds(entered);
     uint64_t id = folder.firstSubfolderId + entered;
     for (QueuedRequest& queued : requests)

@@ -5,7 +5,7 @@
 // in it points into the state of another thread.
 
 #include "core/folders/FolderReader.h"
-#include "core/folders/KeptFolder.h"
+#include "core/folders/KeptRecord.h"
 #include "core/threads/ReadGate.h"
 
 #include <cstdint>
@@ -41,17 +41,16 @@ struct ReadRequest {
     bool isRoot = false; // the folder is "/"
 };
 
-// The full path of the folder a request names.
-inline std::string pathOf(const ReadRequest& request) {
-    if (!request.parentPath)
-        return request.name;
-    std::string path;
-    path.reserve(request.parentPath->size() + 1 + request.name.size());
-    path = *request.parentPath;
-    if (path != "/")
+// The full path of the folder a request names, appended to `path`.
+inline void appendPath(const ReadRequest& request, std::string& path) {
+    if (!request.parentPath) {
+        path.append(request.name);
+        return;
+    }
+    path.append(*request.parentPath);
+    if (*request.parentPath != "/")
         path.push_back('/');
     path.append(request.name);
-    return path;
 }
 
 // What a read hands back.
@@ -64,8 +63,7 @@ struct FolderRead {
     // Kept: the hash of the folder's path; its names as read, to keep; or whether they came
     // from what was kept, or what was kept no longer held.
     uint64_t pathHash = 0;
-    std::shared_ptr<const std::string> path; // until its subfolders' requests hold it
-    std::shared_ptr<const KeptFolder> toKeep;
+    KeptRecord toKeep;
     bool fromKept = false;
     bool keptChanged = false;
 };
