@@ -116,7 +116,9 @@ struct KeptListings::Keeper {
         publish(std::make_shared<KeptSnapshot>(std::move(*loaded)));
     }
 
-    void merge(const KeptHarvest& harvest) {
+    // The records go as they are made into kept folders, so that the blocks they lie in go one
+    // after the other rather than all at the end.
+    void merge(KeptHarvest& harvest) {
         auto next = std::make_shared<KeptSnapshot>(*current());
         const uint64_t search = ++next->searches;
         for (const uint64_t hash : harvest.gone)
@@ -124,8 +126,10 @@ struct KeptListings::Keeper {
         for (const uint64_t hash : harvest.used)
             if (const auto at = next->folders.find(hash); at != next->folders.end())
                 at->second.lastUse = search;
-        for (const auto& [hash, record] : harvest.read)
+        for (auto& [hash, record] : harvest.read) {
             next->folders[hash] = {std::make_shared<const KeptFolder>(record.make()), search};
+            record = KeptRecord();
+        }
         recount(*next);
         evictPastTheBound(*next);
         publish(next);
@@ -195,8 +199,9 @@ void KeptListings::keep(KeptHarvest harvest) {
         const std::lock_guard lock(m_keeper->mutex);
         ++m_keeper->mergesWaiting;
     }
-    m_keeper->ask(
-        [keeper = m_keeper.get(), harvest = std::move(harvest)] { keeper->merge(harvest); });
+    m_keeper->ask([keeper = m_keeper.get(), harvest = std::move(harvest)]() mutable {
+        keeper->merge(harvest);
+    });
 }
 
 void KeptListings::whenSettled(std::function<void()> done) {
