@@ -16,7 +16,8 @@
 # file present); "1 % changed", the same after a file was made in 1 % of the tree's folders
 # since. For these, fd, bfs and the plain walk run alternating with ours (find not: it is the
 # slowest by far and adds nothing to the comparison), and our time is also set against the
-# first search's in the same caches.
+# first search's in the same caches. The first rows also set our time against the plain walk
+# that takes each folder's stamp, as keeping listings asks (plain_walk --stamp).
 #
 # Usage: bench/run.sh [RUNS]          (RUNS: timed runs of each program per row, default 5)
 # Environment: TROVAN_BENCH_TREE (default /tmp/trovan-bench-tree), TROVAN_BENCH_TREE_1M
@@ -235,6 +236,7 @@ run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATT
     [[ $kind == restart || $kind == changed ]] && prime "$kind" "$root" "$other"
     [[ $kind == changed ]] && find "$root" -type d -not -path '*/.*' >"$folders"
     local search=() first=() full=() gaps=() rss=() threads=() fds=() bfses=() finds=() plains=()
+    local stamped=()
     local entries="" read_kept=()
     for ((i = 1; i <= runs; i++)); do
         [[ $kind != changed ]] || change "$root" "$i" "$folders"
@@ -265,8 +267,12 @@ run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATT
         fi
         prepare "$mode"
         plains+=("$(field seconds <<<"$("$plain_walk" "$root")")")
+        if [[ $kind == first ]]; then
+            prepare "$mode"
+            stamped+=("$(field seconds <<<"$("$plain_walk" "$root" 1 --stamp)")")
+        fi
         echo "   fd: $(count "$fd_list") files, ${fds[-1]} s; bfs: $(count "$bfs_list") files," \
-            "${bfses[-1]} s; plain walk: ${plains[-1]} s"
+            "${bfses[-1]} s; plain walk: ${plains[-1]} s; stamped: ${stamped[-1]:-—} s"
     done
     local ours_s fd_s bfs_s find_s="—" plain_s first_s shown_s is_full=0
     ours_s=$(printf '%s\n' "${search[@]}" | median)
@@ -277,7 +283,7 @@ run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATT
     first_s="—"
     ((${#first[@]} == 0)) || first_s=$(printf '%s\n' "${first[@]}" | median)
     LC_ALL=C sort "$ours_list" >"$ours_list.sorted"
-    local vs_fd vs_bfs vs_find="—" vs_plain vs_first="—"
+    local vs_fd vs_bfs vs_find="—" vs_plain vs_first="—" vs_stamped="—"
     if ((${#full[@]} > 0)); then
         # The list filled, so our time is to the full-list message: no ratio to a full walk.
         is_full=1
@@ -292,12 +298,14 @@ run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATT
         vs_bfs=$(ratio "$ours_s" "$bfs_s")
         [[ $find_s == — ]] || vs_find=$(ratio "$ours_s" "$find_s")
         vs_plain=$(ratio "$ours_s" "$plain_s")
+        ((${#stamped[@]} == 0)) ||
+            vs_stamped=$(ratio "$ours_s" "$(printf '%s\n' "${stamped[@]}" | median)")
         [[ $kind != first ]] || first_times["$name $mode"]=$ours_s
         [[ $kind == first ]] || vs_first=$(ratio "$ours_s" "${first_times["$name $mode"]}")
     fi
     local same_find="—"
     [[ $kind != first ]] || same_find=$(compare "$ours_list.sorted" "$find_list" $is_full)
-    rows+=("| $label | $mode | $entries | $shown_s | $fd_s | $bfs_s | $find_s | $plain_s | $vs_fd | $vs_bfs | $vs_plain | $vs_find | $vs_first | $first_s | $(printf '%s\n' "${gaps[@]}" | median) ($(printf '%s\n' "${gaps[@]}" | maximum)) | $(printf '%s\n' "${rss[@]}" | maximum) | $(printf '%s\n' "${threads[@]}" | median | cut -d. -f1) | ${read_kept[-1]} | $same_find | $(compare "$ours_list.sorted" "$bfs_list" $is_full) | $(compare "$ours_list.sorted" "$fd_list" $is_full links) |")
+    rows+=("| $label | $mode | $entries | $shown_s | $fd_s | $bfs_s | $find_s | $plain_s | $vs_fd | $vs_bfs | $vs_plain | $vs_stamped | $vs_find | $vs_first | $first_s | $(printf '%s\n' "${gaps[@]}" | median) ($(printf '%s\n' "${gaps[@]}" | maximum)) | $(printf '%s\n' "${rss[@]}" | maximum) | $(printf '%s\n' "${threads[@]}" | median | cut -d. -f1) | ${read_kept[-1]} | $same_find | $(compare "$ours_list.sorted" "$bfs_list" $is_full) | $(compare "$ours_list.sorted" "$fd_list" $is_full links) |")
 }
 
 run_case() { # NAME ROOT PATTERN OTHER-PATTERN
@@ -374,8 +382,8 @@ echo
 echo "Machine: $(nproc) cores, $(uname -r), load $(cut -d' ' -f1-3 /proc/loadavg); $(fdfind --version | head -1), $(bfs --version | head -1), $(find --version | head -1); medians of $runs runs; $busy_runs of $all_runs runs started while other processes kept the cores busy (waited ${quiet} s at most)."
 [[ -z $cold_note ]] || echo "$cold_note"
 echo
-echo "| Case | Caches | Entries | Trovan (s) | fd (s) | bfs (s) | find (s) | plain walk (s) | Trovan/fd | Trovan/bfs | Trovan/plain walk | Trovan/find | Trovan/first search | First entry (s) | Largest gap, ms (worst run) | Peak RSS, MB | Read threads | Folders read (kept) | Same files as find | Same files as bfs | Same files as fd |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| Case | Caches | Entries | Trovan (s) | fd (s) | bfs (s) | find (s) | plain walk (s) | Trovan/fd | Trovan/bfs | Trovan/plain walk | Trovan/stamped walk | Trovan/find | Trovan/first search | First entry (s) | Largest gap, ms (worst run) | Peak RSS, MB | Read threads | Folders read (kept) | Same files as find | Same files as bfs | Same files as fd |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 if ((${#depth_rows[@]} > 0)); then
     echo

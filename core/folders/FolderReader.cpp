@@ -138,7 +138,6 @@ thread_local FolderListing gathered;
 
 FolderListing& startGathering() {
     gathered.bytes.clear();
-    gathered.namesHolder.reset();
     gathered.keptNames = nullptr;
     gathered.subfolders.clear();
     gathered.files.clear();
@@ -152,7 +151,6 @@ void finishGathering(FolderListing& listing) {
     std::sort(gathered.subfolders.begin(), gathered.subfolders.end(), byName);
     std::sort(gathered.files.begin(), gathered.files.end(), byName);
     listing.bytes.assign(gathered.bytes);
-    listing.namesHolder = std::move(gathered.namesHolder);
     listing.keptNames = std::exchange(gathered.keptNames, nullptr);
     listing.subfolders.assign(gathered.subfolders.begin(), gathered.subfolders.end());
     listing.files.assign(gathered.files.begin(), gathered.files.end());
@@ -187,7 +185,7 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
     Gathering gathering{into, keeping != nullptr};
     // A folder kept is recorded as it is read, straight from what the system hands back.
     if (keeping)
-        KeptRecord::Writing::start();
+        KeptRecord::Writing::start(keeping->blocks);
     const auto linkTarget = [folderFd](std::string_view name) -> std::optional<Kind> {
         struct stat info {};
         const std::string path(name);
@@ -220,7 +218,6 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
     }
     if (keeping) {
         keeping->record = KeptRecord::Writing::keep(keeping->stamp, keeping->readAt);
-        into.namesHolder = keeping->record.block();
         into.keptNames = keeping->record.names();
     }
     finishGathering(listing);

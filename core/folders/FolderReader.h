@@ -31,9 +31,8 @@ struct FolderListing {
         bool isLink = false; // for a subfolder: a link to a folder, listed but never walked into
     };
     // Where the names lie: in `bytes`, or, where the folder is kept, in its kept names (a
-    // kept folder's, or the record of one read to be kept), which the listing then holds.
+    // kept folder's, or the record of one read to be kept), which outlive the listing.
     std::string bytes;
-    std::shared_ptr<const void> namesHolder;
     const char* keptNames = nullptr;
     std::vector<Name> subfolders; // sorted alphabetically, ignoring case
     std::vector<Name> files;      // the files that matched, sorted likewise
@@ -58,6 +57,7 @@ enum class Reads {
 // How a folder read is to be kept: its stamp, taken before the read, and the moment; and the
 // record of its names that the read makes.
 struct Keeping {
+    KeptBlocks& blocks;
     FolderStamp stamp;
     int64_t readAt = 0;
     KeptRecord record;

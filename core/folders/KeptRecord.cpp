@@ -1,8 +1,7 @@
 #include "core/folders/KeptRecord.h"
 
-#include <cstdint>
+#include <atomic>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <sys/mman.h>
 
@@ -27,50 +26,75 @@ constexpr size_t alignedUp(size_t size) {
     return (size + 7) & ~size_t(7);
 }
 
-// What a thread takes of a block at a time: the names of a few hundred folders.
-constexpr size_t ChunkSize = size_t(64) << 10;
+} // namespace
 
-// A part of a block that one thread writes into.
-struct Chunk {
-    std::shared_ptr<KeptBlock> block;
-    char* data = nullptr;
-    size_t size = 0;
-};
-
-// Shares the current block out in chunks; a folder too large for a chunk has a block of its own.
-// Never destroyed: a reading thread may take a chunk while the program ends.
-class Blocks {
-public:
-    Chunk take(size_t bytes) {
-        if (bytes > ChunkSize) {
-            const size_t size = alignedUp(bytes);
-            auto block = std::make_shared<KeptBlock>(size);
-            return {block, block->data(), size};
-        }
-        const std::lock_guard lock(m_mutex);
-        if (!m_block || m_used + ChunkSize > m_block->size()) {
-            m_block = std::make_shared<KeptBlock>(KeptBlock::RegionSize);
+KeptBlocks::Chunk KeptBlocks::take(size_t bytes, const Chunk* leaving) {
+    const std::lock_guard lock(m_mutex);
+    if (leaving)
+        leaveLocked(leaving->block);
+    Chunk chunk;
+    if (bytes > ChunkSize) {
+        const size_t size = alignedUp(bytes);
+        m_blocks.push_back({std::make_unique<KeptBlock>(size)});
+        m_taken += size;
+        // A chunk is never taken from it: the next chunk comes from a new block.
+        m_used = KeptBlock::RegionSize;
+        chunk = {m_blocks.back().block->data(), size, uint32_t(m_blocks.size() - 1)};
+    } else {
+        if (m_blocks.empty() || m_used + ChunkSize > KeptBlock::RegionSize) {
+            m_blocks.push_back({std::make_unique<KeptBlock>(KeptBlock::RegionSize)});
             m_used = 0;
         }
-        Chunk chunk{m_block, m_block->data() + m_used, ChunkSize};
+        chunk = {m_blocks.back().block->data() + m_used, ChunkSize, uint32_t(m_blocks.size() - 1)};
         m_used += ChunkSize;
-        return chunk;
+        m_taken += ChunkSize;
     }
-
-private:
-    std::mutex m_mutex;
-    std::shared_ptr<KeptBlock> m_block;
-    size_t m_used = 0;
-};
-Blocks& blocks() {
-    static Blocks* const shared = new Blocks;
-    return *shared;
+    ++m_blocks[chunk.block].writers;
+    return chunk;
 }
+
+void KeptBlocks::leave(const Chunk& chunk) {
+    const std::lock_guard lock(m_mutex);
+    leaveLocked(chunk.block);
+}
+
+void KeptBlocks::leaveLocked(uint32_t block) {
+    Held& held = m_blocks[block];
+    if (--held.writers == 0 && held.released)
+        held.block.reset();
+}
+
+size_t KeptBlocks::taken() {
+    const std::lock_guard lock(m_mutex);
+    return m_taken;
+}
+
+void KeptBlocks::release(uint32_t block) {
+    const std::lock_guard lock(m_mutex);
+    Held& held = m_blocks[block];
+    held.released = true;
+    if (held.writers == 0)
+        held.block.reset();
+}
+
+uint64_t KeptBlocks::nextId() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+size_t KeptBlocks::count() {
+    const std::lock_guard lock(m_mutex);
+    return m_blocks.size();
+}
+
+namespace {
 
 // The chunk the calling thread writes into: its records up to `used`, then the names of the
 // folder it reads now from `names`, `count` of them up to `end`.
 struct Writer {
-    Chunk chunk;
+    KeptBlocks* blocks = nullptr;
+    uint64_t blocksId = 0;
+    KeptBlocks::Chunk chunk;
     size_t used = 0;
     size_t names = 0;
     size_t end = 0;
@@ -81,10 +105,11 @@ struct Writer {
         if (chunk.data && end + bytes <= chunk.size)
             return;
         const size_t written = chunk.data ? end - names : 0;
-        Chunk next = blocks().take(sizeof(KeptRecord::Header) + 2 * (written + bytes));
+        const KeptBlocks::Chunk next = blocks->take(
+            sizeof(KeptRecord::Header) + 2 * (written + bytes), chunk.data ? &chunk : nullptr);
         if (written > 0)
             std::memcpy(next.data + sizeof(KeptRecord::Header), chunk.data + names, written);
-        chunk = std::move(next);
+        chunk = next;
         used = 0;
         names = sizeof(KeptRecord::Header);
         end = names + written;
@@ -94,7 +119,19 @@ thread_local Writer writer;
 
 } // namespace
 
-void KeptRecord::Writing::start() {
+void KeptRecord::Writing::stop() {
+    if (writer.blocks && writer.chunk.data)
+        writer.blocks->leave(writer.chunk);
+    writer = Writer();
+}
+
+// A thread that reads for a new search starts on a chunk of its blocks.
+void KeptRecord::Writing::start(KeptBlocks& blocks) {
+    if (writer.blocksId != blocks.id) {
+        writer = Writer();
+        writer.blocks = &blocks;
+        writer.blocksId = blocks.id;
+    }
     writer.names = writer.used + sizeof(Header);
     writer.end = writer.names;
     writer.count = 0;
@@ -113,24 +150,13 @@ uint32_t KeptRecord::Writing::add(KeptFolder::Kind kind, std::string_view name) 
     return place;
 }
 
-KeptFolder::NamesView KeptRecord::Writing::names() {
-    return {std::string_view(writer.chunk.data + writer.names, writer.end - writer.names),
-            writer.count};
-}
-
 KeptRecord KeptRecord::Writing::keep(const FolderStamp& stamp, int64_t readAt) {
-    const size_t start = writer.names - sizeof(Header);
-    auto* header = new (writer.chunk.data + start)
-        Header{stamp, readAt, writer.count, uint32_t(writer.end - writer.names)};
+    auto* header = new (writer.chunk.data + writer.names - sizeof(Header)) Header{
+        stamp, readAt, writer.count, uint32_t(writer.end - writer.names), writer.chunk.block};
     writer.used = alignedUp(writer.end);
     KeptRecord record;
-    record.m_block = writer.chunk.block;
     record.m_header = header;
     return record;
-}
-
-size_t KeptRecord::memoryUse() const {
-    return KeptFolder::memoryUseOf(m_header->size);
 }
 
 KeptFolder KeptRecord::make() const {

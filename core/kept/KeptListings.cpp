@@ -126,10 +126,16 @@ struct KeptListings::Keeper {
         for (const uint64_t hash : harvest.used)
             if (const auto at = next->folders.find(hash); at != next->folders.end())
                 at->second.lastUse = search;
-        for (auto& [hash, record] : harvest.read) {
+        // A block goes once the last record in it is made into a kept folder.
+        std::vector<uint32_t> recordsIn(harvest.blocks ? harvest.blocks->count() : 0);
+        for (const auto& [hash, record] : harvest.read)
+            ++recordsIn[record.block()];
+        for (const auto& [hash, record] : harvest.read) {
             next->folders[hash] = {std::make_shared<const KeptFolder>(record.make()), search};
-            record = KeptRecord();
+            if (--recordsIn[record.block()] == 0)
+                harvest.blocks->release(record.block());
         }
+        harvest.read.clear();
         recount(*next);
         evictPastTheBound(*next);
         publish(next);

@@ -54,6 +54,7 @@ private:
 // it used as they were; and those it found changed and could not read again.
 struct KeptHarvest {
     std::vector<std::pair<uint64_t, KeptRecord>> read; // made into kept folders by the keeper
+    std::shared_ptr<KeptBlocks> blocks;                // what the records lie in
     std::vector<uint64_t> used;
     std::vector<uint64_t> gone;
 };

@@ -147,12 +147,13 @@ void BatchReader::readNow(const ReadRequest& request, const std::string& path, b
         return;
     }
     Descriptor descriptor(fd);
-    const bool keeping = keeps && m_keptBytes.load(std::memory_order_relaxed) < m_setup.keepBudget;
+    // Past the budget, no more is kept.
+    const bool keeping = keeps && m_setup.blocks->taken() < m_setup.keepBudget;
     std::optional<FolderReader::Keeping> keep;
     if (keeping) {
         const int64_t readAt = m_setup.clock();
         if (const std::optional<FolderStamp> stamp = FolderStamp::ofOpen(fd))
-            keep = FolderReader::Keeping{*stamp, readAt, {}};
+            keep.emplace(FolderReader::Keeping{*m_setup.blocks, *stamp, readAt, {}});
     }
     // A read error part way leaves what was read: each name in it is there.
     const int error = FolderReader::read(fd, &m_setup.pattern, folder.listing,
@@ -160,10 +161,8 @@ void BatchReader::readNow(const ReadRequest& request, const std::string& path, b
                                              ? FolderReader::Reads::FillToTheEnd
                                              : FolderReader::Reads::MayStopShort,
                                          keep ? &*keep : nullptr);
-    if (keep && error == 0) {
+    if (keep && error == 0)
         folder.toKeep = keep->record;
-        m_keptBytes.fetch_add(folder.toKeep.memoryUse(), std::memory_order_relaxed);
-    }
     // Its subfolders are opened relative to it: it stays open while their requests wait.
     if (m_setup.includeSubfolders && !folder.listing.subfolders.empty())
         folder.descriptor = std::make_shared<const Descriptor>(descriptor.release());

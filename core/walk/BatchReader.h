@@ -58,7 +58,8 @@ public:
         // What was kept when the search started; none: nothing is kept or used.
         std::shared_ptr<const KeptSnapshot> kept;
         KeptClock clock = systemClock;
-        size_t keepBudget = 0; // bytes of new listings kept at most
+        size_t keepBudget = 0;              // bytes of names of new listings kept at most
+        std::shared_ptr<KeptBlocks> blocks; // where they are written
         // The start folder as opened when the search started, and the length of its path: a
         // kept folder below it is looked at by its path from there, which is shorter to follow.
         std::shared_ptr<const Descriptor> start;
@@ -82,5 +83,4 @@ private:
 
     const Setup m_setup;
     mutable std::atomic<uint64_t> m_nextId{1};
-    mutable std::atomic<size_t> m_keptBytes{0}; // of the new listings kept so far
 };

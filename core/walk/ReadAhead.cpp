@@ -40,7 +40,7 @@ uint64_t ReadAhead::start(const std::string& path, MountTable mounts) {
     const std::lock_guard lock(m_mutex);
     m_reader.emplace(BatchReader::Setup{
         m_setup.pattern, m_setup.includeSubfolders, std::move(mounts), startsOnSystem, m_setup.kept,
-        m_setup.clock, m_setup.keepBudget, std::move(start), path.size()});
+        m_setup.clock, m_setup.keepBudget, m_setup.blocks, std::move(start), path.size()});
     const uint64_t id = m_reader->newIds(1);
     m_readAhead.reserve(MaxFoldersReadAhead);
     m_walkAhead.reserve(MaxFoldersReadAhead);
@@ -191,6 +191,7 @@ void ReadAhead::readerLoop(bool beyondTheCores) {
     // behind them all for its turn.
     if (beyondTheCores)
         setpriority(PRIO_PROCESS, id_t(gettid()), ReadersBeyondTheCoresNice); // this thread only
+    const KeptRecord::Writing::Done doneWriting; // after the lock is let go
     Batch batch;
     FoldersById read;
     std::unique_lock lock(m_mutex);

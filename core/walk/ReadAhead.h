@@ -52,6 +52,7 @@ public:
         std::shared_ptr<const KeptSnapshot> kept;
         KeptClock clock = systemClock;
         size_t keepBudget = 0;
+        std::shared_ptr<KeptBlocks> blocks;
     };
     explicit ReadAhead(Setup setup);
 
@@ -64,6 +65,8 @@ public:
     void stop();
     // How many threads read folders so far, the walk's own included.
     int readingThreads();
+    // Where the folders read to be kept are written; none where nothing is kept.
+    std::shared_ptr<KeptBlocks> keptBlocks() const { return m_setup.blocks; }
 
 private:
     using FoldersById = std::unordered_map<uint64_t, FolderRead>;

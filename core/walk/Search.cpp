@@ -51,6 +51,7 @@ void Search::start(const SearchOptions& options) {
         reads.kept = m_kept->snapshot();
         reads.clock = m_kept->clock();
         reads.keepBudget = m_keepBudget;
+        reads.blocks = std::make_shared<KeptBlocks>();
     }
     m_run = std::make_unique<Run>();
     m_run->reads = std::make_shared<ReadAhead>(std::move(reads));

@@ -42,8 +42,11 @@ void Walk::run() {
     // The receiver hears first: what is kept is merged while it shows the end.
     if (walkedToTheEnd)
         m_outbox->finish();
-    if (m_keeper)
+    KeptRecord::Writing::stop(); // this thread read too
+    if (m_keeper) {
+        m_harvest.blocks = m_reads->keptBlocks();
         m_keeper->keep(std::move(m_harvest));
+    }
 }
 
 void Walk::note(const FolderRead& folder) {
