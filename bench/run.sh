@@ -271,8 +271,10 @@ run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATT
             prepare "$mode"
             stamped+=("$(field seconds <<<"$("$plain_walk" "$root" 1 --stamp)")")
         fi
+        local last_stamped="—"
+        ((${#stamped[@]} == 0)) || last_stamped=${stamped[-1]}
         echo "   fd: $(count "$fd_list") files, ${fds[-1]} s; bfs: $(count "$bfs_list") files," \
-            "${bfses[-1]} s; plain walk: ${plains[-1]} s; stamped: ${stamped[-1]:-—} s"
+            "${bfses[-1]} s; plain walk: ${plains[-1]} s; stamped walk: $last_stamped s"
     done
     local ours_s fd_s bfs_s find_s="—" plain_s first_s shown_s is_full=0
     ours_s=$(printf '%s\n' "${search[@]}" | median)

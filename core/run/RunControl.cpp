@@ -238,10 +238,15 @@ void RunControl::leave() {
     QCoreApplication::exit(0);
 }
 
-// Without a search, the folder saved before stays.
+// Without a search, the folder saved before stays. Written here and now, on the window's thread:
+// the program's end, or the session manager, goes on once it is saved. It passes the read gate
+// all the same, which bounds the threads a share that stopped answering holds.
 void RunControl::keepFolder() {
-    if (!m_lastStartFolder.isEmpty())
-        StoredFiles::writeSavedFolder(filePath(SettingsFile), m_lastStartFolder);
+    if (m_lastStartFolder.isEmpty())
+        return;
+    const QString file = filePath(SettingsFile);
+    const ReadPass pass(placeOf(FileNames::encode(file)), [] { return false; });
+    StoredFiles::writeSavedFolder(file, m_lastStartFolder);
 }
 
 // With no current entry, or an empty one, nothing is removed.
@@ -298,16 +303,13 @@ QStringList RunControl::pathsAt(const QList<int>& rows) const {
 }
 
 // Each entry is looked at in turn on one thread, the mount table read once for all of them, and
-// each one found goes to the opener, in list order. One that is not is reported as the button
-// reports it; several together in one box, the first few by name, so that thousands of entries
-// gone since the search never bring up thousands of boxes.
+// each one found goes to the opener, in list order.
 void RunControl::open(const QStringList& entries, bool folders) {
     if (entries.isEmpty())
         return;
-    const NewestWins::Ticket open = m_opens.next();
     OffThread::run(
         m_mailbox,
-        [entries, folders, open] {
+        [entries, folders, open = m_opens.next()] {
             const MountTable mounts = MountTable::read();
             QList<int> errors;
             errors.reserve(entries.size());
@@ -321,37 +323,42 @@ void RunControl::open(const QStringList& entries, bool folders) {
             return errors;
         },
         [this, entries, folders](const QList<int>& errors) {
-            if (m_left)
-                return; // nothing more is said or opened after leaving
-            QStringList found, failures;
-            qsizetype failed = 0;
-            for (qsizetype i = 0; i < errors.size(); ++i) {
-                if (errors[i] == 0) {
-                    found.append(entries[i]);
-                    continue;
-                }
-                if (++failed > MostFailuresNamed)
-                    continue;
-                const SystemError failure = folders ? SystemError::fromErrno(errors[i], entries[i])
-                                                    : SystemError::forFile(errors[i], entries[i]);
-                failures.append(QString::number(failure.number) + QStringLiteral(" - ") +
-                                failure.description);
-            }
-            QString report;
-            if (failed > 0) {
-                report = QStringLiteral("Ett fel uppstod!\r\n");
-                if (failed > 1)
-                    report +=
-                        QStringLiteral("%1 av %2 %3 kunde inte öppnas:\r\n")
-                            .arg(failed)
-                            .arg(entries.size())
-                            .arg(folders ? QStringLiteral("mappar") : QStringLiteral("filer"));
-                report += failures.join(QStringLiteral("\r\n"));
-                if (failed > MostFailuresNamed)
-                    report += QStringLiteral("\r\noch %1 till.").arg(failed - MostFailuresNamed);
-            }
-            handOn(found, 0, report);
+            if (!m_left) // nothing more is said or opened after leaving
+                openFound(entries, folders, errors);
         });
+}
+
+// An entry not found is reported as the button reports it; several together in one box, the
+// first few by name, so that thousands of entries gone since the search never bring up
+// thousands of boxes.
+void RunControl::openFound(const QStringList& entries, bool folders, const QList<int>& errors) {
+    QStringList found, failures;
+    qsizetype failed = 0;
+    for (qsizetype i = 0; i < errors.size(); ++i) {
+        if (errors[i] == 0) {
+            found.append(entries[i]);
+            continue;
+        }
+        if (++failed > MostFailuresNamed)
+            continue;
+        const SystemError failure = folders ? SystemError::fromErrno(errors[i], entries[i])
+                                            : SystemError::forFile(errors[i], entries[i]);
+        failures.append(QString::number(failure.number) + QStringLiteral(" - ") +
+                        failure.description);
+    }
+    QString report;
+    if (failed > 0) {
+        report = QStringLiteral("Ett fel uppstod!\r\n");
+        if (failed > 1)
+            report += QStringLiteral("%1 av %2 %3 kunde inte öppnas:\r\n")
+                          .arg(failed)
+                          .arg(entries.size())
+                          .arg(folders ? QStringLiteral("mappar") : QStringLiteral("filer"));
+        report += failures.join(QStringLiteral("\r\n"));
+        if (failed > MostFailuresNamed)
+            report += QStringLiteral("\r\noch %1 till.").arg(failed - MostFailuresNamed);
+    }
+    handOn(found, 0, report);
 }
 
 // Starting an opener takes the window's thread a moment: thousands of them go a few at a time,

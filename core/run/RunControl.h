@@ -107,6 +107,7 @@ private:
     void prepareNewSearch();
     void setState(State state);
     void open(const QStringList& entries, bool folders);
+    void openFound(const QStringList& entries, bool folders, const QList<int>& errors);
     // Hands `found` on to the opener from `from` on, then shows `report`, if any.
     void handOn(const QStringList& found, qsizetype from, const QString& report);
 

@@ -2,7 +2,8 @@
 
 // Every look at the file system that may block passes this gate: a folder read of a search, a
 // listing for the folder list, the drive box's look at a mount point, the saved folder read at
-// start, a check before a file is opened, a save, the command line's check of its folder. It
+// start and written at the end, a check before a file is opened, a save of the list, the kept
+// listings' file, the command line's check of its folder. It
 // bounds the threads that a share which stopped answering can hold in the kernel, where no
 // cancel reaches them:
 //

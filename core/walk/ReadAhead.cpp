@@ -33,7 +33,8 @@ uint64_t ReadAhead::start(const std::string& path, MountTable mounts) {
     // below is looked at from here (BatchReader).
     std::shared_ptr<const Descriptor> start;
     if (m_setup.kept && !m_setup.kept->folders.empty() && mounts.keepsListings(volume)) {
-        const int fd = open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const ReadPass pass({volume, PathHash::of(path)}, [this] { return isStopped(); });
+        const int fd = pass.entered() ? open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
         if (fd >= 0)
             start = std::make_shared<const Descriptor>(fd);
     }
