@@ -14,6 +14,7 @@
 #include "core/text/FileNames.h"
 #include "core/walk/Search.h"
 #include "support/SearchRun.h"
+#include "support/TestTree.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,10 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
@@ -591,10 +589,7 @@ private slots:
 };
 
 int main(int argc, char* argv[]) {
-    if (unshare(CLONE_NEWNS) != 0)
-        ownNamespaceRefused = QString::fromLocal8Bit(strerror(errno));
-    else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        ownNamespaceRefused = QString::fromLocal8Bit(strerror(errno)); // mounts would leak out
+    ownNamespaceRefused = enterOwnMountNamespace();
     QCoreApplication application(argc, argv);
     CoreKeptTest test;
     return QTest::qExec(&test, argc, argv);

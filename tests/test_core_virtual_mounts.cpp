@@ -12,9 +12,6 @@
 #include <QFile>
 #include <QSet>
 #include <QTest>
-#include <cerrno>
-#include <cstring>
-#include <sched.h>
 #include <sys/mount.h>
 
 namespace {
@@ -86,10 +83,7 @@ private slots:
 };
 
 int main(int argc, char* argv[]) {
-    if (unshare(CLONE_NEWNS) != 0)
-        ownNamespaceRefused = QString::fromLocal8Bit(strerror(errno));
-    else if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        ownNamespaceRefused = QString::fromLocal8Bit(strerror(errno)); // mounts would leak out
+    ownNamespaceRefused = enterOwnMountNamespace();
     QCoreApplication application(argc, argv);
     CoreVirtualMountsTest test;
     return QTest::qExec(&test, argc, argv);

@@ -6,11 +6,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
+// The about window as designed, in twips.
+namespace AboutLayout {
 
-struct Place {
-    int left, top, width, height;
-};
+using Twips::Place;
 
 constexpr int ClientWidth = 6360;
 constexpr int ClientHeight = 2955;
@@ -22,13 +21,13 @@ constexpr Place Credit{120, 2160, 6015, 255};
 constexpr Place Name{120, 1080, 6135, 1095};
 constexpr Place Picture{120, 0, 6060, 1170};
 
-template <typename Control> Control* placed(QWidget* parent, const Place& place) {
-    auto* control = new Control(parent);
-    Twips::place(control, place.left, place.top, place.width, place.height);
-    return control;
-}
+} // namespace AboutLayout
 
-QLabel* bar(QWidget* parent, const Place& place) {
+using Twips::placed;
+
+namespace {
+
+QLabel* bar(QWidget* parent, const Twips::Place& place) {
     auto* label = placed<QLabel>(parent, place);
     label->setAutoFillBackground(true);
     QPalette colours = label->palette();
@@ -50,26 +49,27 @@ QString AboutDialog::versionText() {
 void AboutDialog::createLayout() {
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(Twips::toPixels(ClientWidth), Twips::toPixels(ClientHeight));
+    setFixedSize(Twips::toPixels(AboutLayout::ClientWidth),
+                 Twips::toPixels(AboutLayout::ClientHeight));
     setWindowTitle(QStringLiteral("Om..."));
     setFont(Fonts::sansSerif(8.25));
 
-    auto* picture = placed<QLabel>(this, Picture);
+    auto* picture = placed<QLabel>(this, AboutLayout::Picture);
     picture->setPixmap(QPixmap(QStringLiteral(":/trovan/about.gif")));
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* name = placed<QLabel>(this, Name);
+    auto* name = placed<QLabel>(this, AboutLayout::Name);
     name->setText(QStringLiteral("Trovan"));
     name->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     name->setFont(Fonts::arial(48));
-    auto* credit = placed<QLabel>(this, Credit);
+    auto* credit = placed<QLabel>(this, AboutLayout::Credit);
     credit->setText(QStringLiteral("Copyright © 2003 Trovan"));
     credit->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QLabel* upperBar = bar(this, UpperBar);
-    auto* version = placed<QLabel>(this, Version);
+    QLabel* upperBar = bar(this, AboutLayout::UpperBar);
+    auto* version = placed<QLabel>(this, AboutLayout::Version);
     version->setObjectName(QStringLiteral("version"));
     version->setText(versionText());
-    QLabel* lowerBar = bar(this, LowerBar);
-    auto* ok = placed<QPushButton>(this, OkButton);
+    QLabel* lowerBar = bar(this, AboutLayout::LowerBar);
+    auto* ok = placed<QPushButton>(this, AboutLayout::OkButton);
     ok->setText(QStringLiteral("&OK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -26,14 +26,9 @@
 #include <QScreen>
 
 using namespace MainWindowLayout;
+using Twips::placed;
 
 namespace {
-
-template <typename Control> Control* placed(QWidget* parent, const Place& place) {
-    auto* control = new Control(parent);
-    Twips::place(control, place.left, place.top, place.width, place.height);
-    return control;
-}
 
 QCheckBox* checkBox(QWidget* parent, const Place& place, const QString& text, bool checked) {
     auto* box = placed<OptionBox>(parent, place);

@@ -3,14 +3,14 @@
 // The main window as designed: each control's place in twips (left, top, width, height) within
 // its container, and the texts it shows. MainWindow::createLayout builds the window from this.
 
+#include "ui/Twips.h"
+
 #include <QColor>
 #include <QString>
 
 namespace MainWindowLayout {
 
-struct Place {
-    int left, top, width, height;
-};
+using Place = Twips::Place;
 
 constexpr int ClientWidth = 6330;
 constexpr int ClientHeight = 5220;

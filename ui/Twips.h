@@ -6,6 +6,12 @@
 
 namespace Twips {
 constexpr int PerPixel = 15;
+
+// A control's place in its container: left, top, width, height.
+struct Place {
+    int left, top, width, height;
+};
+
 constexpr int toPixels(int twips) {
     return (twips + PerPixel / 2) / PerPixel;
 }
@@ -22,5 +28,11 @@ inline QRect toRect(int left, int top, int width, int height) {
 namespace Twips {
 inline void place(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(toRect(left, top, width, height));
+}
+// A new control of `parent`, at its place.
+template <typename Control> Control* placed(QWidget* parent, const Place& place) {
+    auto* control = new Control(parent);
+    Twips::place(control, place.left, place.top, place.width, place.height);
+    return control;
 }
 } // namespace Twips

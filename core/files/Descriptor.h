@@ -21,6 +21,8 @@ public:
     }
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    // Hands the descriptor on: it is no longer closed here.
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;

@@ -27,9 +27,9 @@ struct Checksum {
     }
 };
 
-class Writer {
+class KeptWriter {
 public:
-    explicit Writer(int fd) : m_fd(fd) { m_buffer.reserve(ChunkBytes); }
+    explicit KeptWriter(int fd) : m_fd(fd) { m_buffer.reserve(ChunkBytes); }
     template <typename Number> void number(Number value) { bytes(&value, sizeof value); }
     void bytes(const void* data, size_t size) {
         m_sum.add(static_cast<const char*>(data), size);
@@ -163,7 +163,7 @@ std::optional<SystemError> write(const QString& file, const KeptSnapshot& snapsh
     return WholeFile::replace(
         file,
         [&](int fd) {
-            Writer out(fd);
+            KeptWriter out(fd);
             out.bytes(Magic, sizeof Magic);
             out.number(Version);
             out.number(uint32_t(geteuid()));

@@ -106,7 +106,7 @@ bool BatchReader::readKept(const KeptFolder& kept, const std::string& path,
     const size_t below = m_setup.startLength + (m_setup.startLength > 1 ? 1 : 0);
     const std::optional<FolderStamp> now =
         m_setup.start && path.size() > below
-            ? FolderStamp::at(path.c_str() + below, m_setup.start->fd)
+            ? FolderStamp::at(path.c_str() + below, m_setup.start->get())
             : FolderStamp::at(path.c_str());
     if (!now || !kept.holdsFor(*now))
         return false;
@@ -137,7 +137,7 @@ bool BatchReader::readKept(const KeptFolder& kept, const std::string& path,
 // kept, and reads it; where listings are kept, its names are kept too, unless the read failed.
 void BatchReader::readNow(const ReadRequest& request, const std::string& path, bool keeps,
                           FolderRead& folder) const {
-    const int fd = request.parent ? openat(request.parent->fd, request.name.c_str(),
+    const int fd = request.parent ? openat(request.parent->get(), request.name.c_str(),
                                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
                    : request.parentPath
                        ? open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)

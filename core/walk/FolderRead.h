@@ -4,6 +4,7 @@
 // folder read that comes back. Both are self-contained: whoever holds one owns it, and nothing
 // in it points into the state of another thread.
 
+#include "core/files/Descriptor.h"
 #include "core/folders/FolderReader.h"
 #include "core/folders/KeptRecord.h"
 #include "core/threads/ReadGate.h"
@@ -11,21 +12,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unistd.h>
-#include <utility>
-
-// An open folder, closed with its last holder.
-struct Descriptor {
-    explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor() {
-        if (fd >= 0)
-            close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int release() { return std::exchange(fd, -1); }
-    int fd;
-};
 
 // A folder to read: everything a reader needs and nothing of the walk's. A folder is opened
 // relative to its parent's descriptor, so that no path is ever too long to open; the parent's

@@ -6,7 +6,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,4 +71,12 @@ void TestTree::age() const {
 QByteArray readBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString enterOwnMountNamespace() {
+    if (unshare(CLONE_NEWNS) != 0)
+        return QString::fromLocal8Bit(strerror(errno));
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return QString::fromLocal8Bit(strerror(errno)); // mounts would leak out
+    return {};
 }

@@ -26,3 +26,8 @@ private:
 
 // Reads a file whole; empty when it cannot be read.
 QByteArray readBytes(const QString& path);
+
+// Puts the test in a mount namespace of its own, whose mounts stay inside it. Called first in
+// main(), before any thread starts: a namespace can only be left single-threaded. Empty when it
+// worked, else why not.
+QString enterOwnMountNamespace();
