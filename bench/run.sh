@@ -244,10 +244,6 @@ run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATT
         prepare "$mode"
         line=$(ours "$kind" "$root" "$pattern" "$other" "$ours_list")
         echo "   trovan: $line"
-        if [[ $kind == changed ]]; then
-            unchange "$root"
-            prime changed "$root" "$other"
-        fi
         entries=$(field entries <<<"$line")
         search+=("$(field search_s <<<"$line")")
         local first_entry
@@ -271,6 +267,11 @@ run_row() { # NAME ROOT PATTERN warm|cold first|again|restart|changed OTHER-PATT
         if [[ $kind == first ]]; then
             prepare "$mode"
             stamped+=("$(field seconds <<<"$("$plain_walk" "$root" 1 --stamp)")")
+        fi
+        # The others searched the same changed tree; then it is as before, and settled.
+        if [[ $kind == changed ]]; then
+            unchange "$root"
+            prime changed "$root" "$other"
         fi
         local last_stamped="—"
         ((${#stamped[@]} == 0)) || last_stamped=${stamped[-1]}

@@ -80,6 +80,9 @@ void Search::cancel() {
 
 void Search::end() {
     m_lastReadThreads = m_run->reads->readingThreads();
+    // Up to the end or the stop: a search the full list stopped read only part of the tree.
+    m_lastFoldersRead = m_run->counts->read;
+    m_lastFoldersKept = m_run->counts->kept;
     m_run.reset();
 }
 
@@ -104,8 +107,6 @@ void Search::look(const NewestWins::Ticket& ticket) {
         return;
     }
     if (outbox.done) {
-        m_lastFoldersRead = m_run->counts->read;
-        m_lastFoldersKept = m_run->counts->kept;
         // What is left stays to be taken after the walk is gone, so that a new search may
         // start from the signal.
         m_leftOver = takeEntries();

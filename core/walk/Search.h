@@ -63,7 +63,8 @@ public:
     // keeps at most `budget` bytes of new listings.
     void setKeptListings(std::shared_ptr<KeptListings> kept,
                          size_t budget = KeptListings::DefaultBound);
-    // How many folders the last search, finished, read, and how many came from what was kept.
+    // How many folders the last search read, to its end or its stop, and how many of them came
+    // from what was kept.
     size_t lastFoldersRead() const { return m_lastFoldersRead; }
     size_t lastFoldersKept() const { return m_lastFoldersKept; }
 
