@@ -13,11 +13,11 @@ bash "$top/scripts/install-deps.sh"
 jobs=$(nproc)
 started=$SECONDS
 
-# Races: the core on real trees (a start/cancel stress among them) and the window on the
-# offscreen platform.
-race_tests=(test_core_search test_core_threads test_core_lister test_core_run test_core_files test_core_text
-    test_window_keyboard test_window_mouse test_window_results test_window_states
-    test_window_corners test_window_entry_actions test_about)
+# Races: the core on real trees (a start/cancel stress and the keeper of kept listings among
+# them) and the window on the offscreen platform.
+race_tests=(test_core_search test_core_threads test_core_lister test_core_run test_core_files
+    test_core_text test_core_kept test_window_keyboard test_window_mouse test_window_results
+    test_window_states test_window_corners test_window_entry_actions test_about)
 
 # The suites need no second, ordinary build: compiling them is most of a build's time. Each
 # library is compiled a few sources at a time (unity builds): Qt's headers are read once a batch

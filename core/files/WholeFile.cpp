@@ -76,10 +76,12 @@ struct Unfinished {
     bool abandoned = false;
 };
 
-std::mutex unfinishedLock;
+// Never destroyed: a thread that is not waited for at the end (the keeper of kept listings) may
+// still be writing while the program's statics go.
+std::mutex& unfinishedLock = *new std::mutex;
 std::list<Unfinished>& unfinished() {
-    static std::list<Unfinished> saves;
-    return saves;
+    static auto* saves = new std::list<Unfinished>;
+    return *saves;
 }
 
 // A new temporary file in `folder`, removed again unless it was renamed, and taken away by
