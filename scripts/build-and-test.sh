@@ -24,7 +24,9 @@ race_tests=(test_core_search test_core_threads test_core_lister test_core_run te
 # rather than once a file.
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVAN_TEST_SUITES=OFF \
     -DCMAKE_UNITY_BUILD=ON
-cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# AddressSanitizer's build with clang, which compiles it in two thirds of gcc's time. Not the
+# race detector's: clang 14's loses its way in a child that Qt starts with clone().
+CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTROVAN_SANITIZE=ON -DTROVAN_TEST_SUITES=ON -DCMAKE_UNITY_BUILD=ON >/dev/null
 cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTROVAN_TSAN=ON -DTROVAN_TEST_SUITES=ON -DCMAKE_UNITY_BUILD=ON >/dev/null
@@ -55,8 +57,9 @@ finish_behind() {
     tail -n 1 "$behind_log"
 }
 
-cmake --build "$top/build"
+# The sanitizer build starts at once, behind the ordinary one: it takes what that one leaves idle.
 build_behind asan cmake --build "$top/build-asan"
+cmake --build "$top/build"
 ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
 finish_behind
 

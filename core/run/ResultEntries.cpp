@@ -65,7 +65,7 @@ void ResultEntries::clear() {
 
 // Highest first, so that every row still names the entry that was marked; a run of
 // neighbouring rows goes at once.
-void ResultEntries::removeRows(QList<int> rows) {
+void ResultEntries::removeRowsAt(QList<int> rows) {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (qsizetype i = 0; i < rows.size();) {

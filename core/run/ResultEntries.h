@@ -36,7 +36,7 @@ public:
     // Appends as many of `entries` as there is room for; returns how many that was.
     qsizetype append(const QStringList& entries);
     void clear();
-    void removeRows(QList<int> rows);
+    void removeRowsAt(QList<int> rows);
 
     const QStringList& entries() const { return m_entries; }
     QString entryAt(int row) const { return m_entries.value(row); }

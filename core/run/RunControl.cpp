@@ -253,7 +253,7 @@ void RunControl::keepFolder() {
 void RunControl::removeEntries(const QList<int>& rows, int currentRow) {
     if (m_entries->entryAt(currentRow).isEmpty())
         return;
-    m_entries->removeRows(rows);
+    m_entries->removeRowsAt(rows);
 }
 
 void RunControl::saveList() {
