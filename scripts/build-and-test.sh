@@ -5,9 +5,8 @@
 # the core and the window among them; those suites built with ThreadSanitizer; and short fuzzing
 # runs. Any sanitizer report fails the test that made it.
 #
-# The tests mostly wait (on X servers, on dpkg, on events), so the sanitizer builds compile from
-# the start at low priorities: they take only the time the builds and tests before them leave the
-# cores.
+# The tests mostly wait (on X servers, on dpkg, on events), so while one build's tests run, the
+# next build compiles at the lowest priority: it takes only the time the tests leave the cores.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/install-deps.sh"
@@ -33,54 +32,53 @@ CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD
 cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTROVAN_TSAN=ON -DTROVAN_TEST_SUITES=ON "${strict[@]}" >/dev/null
 
-declare -A behind=() # NAME -> the process group of a build compiling in the background
+background=""
 # A build that stops the command ends with it.
-trap 'for group in "${behind[@]}"; do kill -- -"$group" 2>/dev/null || true; done' EXIT
+trap '[[ -z $background ]] || kill -- -"$background" 2>/dev/null || true' EXIT
 
-# build_behind NAME NICENESS COMMAND...: starts COMMAND at a low priority in a process group of
-# its own, its output kept in build-NAME.log.
+# build_behind NAME COMMAND...: starts COMMAND at the lowest priority in a process group of its
+# own, its output kept in build-NAME.log.
 build_behind() {
-    local name=$1 niceness=$2
-    shift 2
-    set -m
-    nice -n "$niceness" "$@" >"$top/build-$name.log" 2>&1 &
-    behind[$name]=$!
-    set +m
-}
-# finish_behind NAME: waits for that build, and shows its output if it failed.
-finish_behind() {
     local log="$top/build-$1.log"
-    if ! wait "${behind[$1]}"; then
-        cat "$log"
-        echo "build-and-test: the $1 build failed" >&2
+    shift
+    set -m
+    nice -n 19 "$@" >"$log" 2>&1 &
+    background=$!
+    set +m
+    behind_log=$log
+}
+# finish_behind: waits for the build started last, and shows its output if it failed.
+finish_behind() {
+    if ! wait "$background"; then
+        cat "$behind_log"
+        echo "build-and-test: the build failed" >&2
         exit 1
     fi
-    unset "behind[$1]"
-    tail -n 1 "$log"
+    background=""
+    tail -n 1 "$behind_log"
 }
 
-# Every build starts at once: the ordinary one first, the sanitizer builds behind it in the order
-# their tests come, each taking what those before it leave idle.
-build_behind asan 10 cmake --build "$top/build-asan"
-build_behind tsan 19 cmake --build "$top/build-tsan" --target "${race_tests[@]}"
-build_behind fuzz 19 bash "$top/fuzz/run-fuzz.sh" 0
+# The sanitizer build starts at once, behind the ordinary one: it takes what that one leaves idle.
+build_behind asan cmake --build "$top/build-asan"
 cmake --build "$top/build"
 ctest --test-dir "$top/build" --output-on-failure -j "$jobs"
+finish_behind
 
-finish_behind asan
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:check_initialization_order=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+build_behind tsan cmake --build "$top/build-tsan" --target "${race_tests[@]}"
 ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs"
 unset ASAN_OPTIONS UBSAN_OPTIONS
+finish_behind
 
 # Qt's own libraries are not built for the race detector, so what they do inside is left out;
 # every access of the program's own code is watched.
-finish_behind tsan
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1
+build_behind fuzz bash "$top/fuzz/run-fuzz.sh" 0
 ctest --test-dir "$top/build-tsan" --output-on-failure -j "$jobs" \
     -R "^($(IFS='|'; echo "${race_tests[*]}"))\$"
 unset TSAN_OPTIONS
-finish_behind fuzz
+finish_behind
 
 # Short fuzzing runs of the text splitter and the pattern matcher.
 bash "$top/fuzz/run-fuzz.sh" 10
