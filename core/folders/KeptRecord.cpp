@@ -36,7 +36,7 @@ KeptBlocks::Chunk KeptBlocks::take(size_t bytes, const Chunk* leaving) {
     if (bytes > ChunkSize) {
         const size_t size = alignedUp(bytes);
         m_blocks.push_back({std::make_unique<KeptBlock>(size)});
-        m_taken += size;
+        m_taken.fetch_add(size, std::memory_order_relaxed);
         // A chunk is never taken from it: the next chunk comes from a new block.
         m_used = KeptBlock::RegionSize;
         chunk = {m_blocks.back().block->data(), size, uint32_t(m_blocks.size() - 1)};
@@ -47,7 +47,7 @@ KeptBlocks::Chunk KeptBlocks::take(size_t bytes, const Chunk* leaving) {
         }
         chunk = {m_blocks.back().block->data() + m_used, ChunkSize, uint32_t(m_blocks.size() - 1)};
         m_used += ChunkSize;
-        m_taken += ChunkSize;
+        m_taken.fetch_add(ChunkSize, std::memory_order_relaxed);
     }
     ++m_blocks[chunk.block].writers;
     return chunk;
@@ -62,11 +62,6 @@ void KeptBlocks::leaveLocked(uint32_t block) {
     Held& held = m_blocks[block];
     if (--held.writers == 0 && held.released)
         held.block.reset();
-}
-
-size_t KeptBlocks::taken() {
-    const std::lock_guard lock(m_mutex);
-    return m_taken;
 }
 
 void KeptBlocks::release(uint32_t block) {

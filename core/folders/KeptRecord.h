@@ -13,6 +13,7 @@
 
 #include "core/folders/KeptFolder.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -57,8 +58,8 @@ public:
     Chunk take(size_t bytes, const Chunk* leaving);
     // A thread that writes no more leaves its chunk.
     void leave(const Chunk& chunk);
-    // The bytes taken so far, by every thread.
-    size_t taken();
+    // The bytes taken so far, by every thread: asked before each folder is read, without a lock.
+    size_t taken() const { return m_taken.load(std::memory_order_relaxed); }
     // The keeper's: every record in the block is made into a kept folder. The block goes once
     // no thread writes into it any more.
     void release(uint32_t block);
@@ -76,8 +77,8 @@ private:
     void leaveLocked(uint32_t block);
     std::mutex m_mutex;
     std::vector<Held> m_blocks;
-    size_t m_used = 0; // of the last block, which chunks are taken from
-    size_t m_taken = 0;
+    size_t m_used = 0;              // of the last block, which chunks are taken from
+    std::atomic<size_t> m_taken{0}; // written under the mutex
 };
 
 class KeptRecord {
