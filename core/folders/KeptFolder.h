@@ -52,7 +52,8 @@ public:
         const std::string& bytes() const { return m_bytes; }
         NamesView view() const { return {m_bytes, m_count}; }
 
-        // Checked names from a kept file: empty when `bytes` does not hold `count` real names.
+        // Checked names from a kept file, moved into `into`; false, `into` untouched, when `bytes`
+        // does not hold `count` real names.
         static bool adopt(std::string bytes, uint32_t count, Names& into);
 
     private:
