@@ -255,8 +255,6 @@ private slots:
         QVERIFY(table.mayHang(table.volumeOf("/mnt/share/a/b")));
         QVERIFY(table.mayHang(table.volumeOf("/mnt/odd")));
         QVERIFY(!table.mayHang(table.volumeOf("/srv/bound")));
-        QVERIFY(table.readsFillToTheEnd(table.volumeOf("/tmp")));
-        QVERIFY(!table.readsFillToTheEnd(table.volumeOf("/mnt/my disk")));
         QCOMPARE(table.volumeOf("/mnt/sharer"), PathHash::of("/"));
 
         // The drive box takes the disks and the shares, not the kernel's or memory's own.

@@ -17,8 +17,6 @@ namespace {
 
 // What a thread keeps between reads for gathering names, at most.
 constexpr size_t MostGatheringKept = size_t(256) << 10;
-// The room the longest record takes: its header, a name of NAME_MAX bytes, its NUL, padding.
-constexpr size_t LongestRecord = 280;
 
 // The record getdents64 fills in; glibc declares no type for it.
 struct LinuxDirent64 {
@@ -179,8 +177,7 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
     return a < b;
 }
 
-int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads reads,
-         Keeping* keeping) {
+int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Keeping* keeping) {
     FolderListing& into = startGathering();
     Gathering gathering{into, keeping != nullptr};
     // A folder kept is recorded as it is read, straight from what the system hands back.
@@ -210,11 +207,6 @@ int read(int folderFd, const NamePattern* pattern, FolderListing& listing, Reads
             offset += entry->d_reclen;
             readRecord(folderFd, *entry, take);
         }
-        // Where a read fills the buffer while names follow, one that left room for the longest
-        // record was the last: the call that would only say so is saved, half the calls on a
-        // tree of small folders.
-        if (reads == Reads::FillToTheEnd && sizeof buffer - size_t(length) >= LongestRecord)
-            break;
     }
     if (keeping) {
         keeping->record = KeptRecord::Writing::keep(keeping->stamp, keeping->readAt);

@@ -48,12 +48,6 @@ struct FolderListing {
 
 namespace FolderReader {
 
-// How the folder's file system answers a read of its names.
-enum class Reads {
-    MayStopShort, // a read may hand back fewer names than fit although more follow
-    FillToTheEnd, // a read hands back as many names as fit: one with room left was the last
-};
-
 // How a folder read is to be kept: its stamp, taken before the read, and the moment; and the
 // record of its names that the read makes.
 struct Keeping {
@@ -65,9 +59,11 @@ struct Keeping {
 
 // Fills `listing` from the folder open as `folderFd`, keeping the files that `pattern`
 // matches (none without a pattern). Returns 0, or the errno that stopped the read. With
-// `keeping`, every folder, file and link of it is recorded there, whatever the pattern.
+// `keeping`, every folder, file and link of it is recorded there, whatever the pattern. The
+// folder is read until a read hands back nothing: one that hands back less than fits may have
+// been cut short by a signal.
 int read(int folderFd, const NamePattern* pattern, FolderListing& listing,
-         Reads reads = Reads::MayStopShort, Keeping* keeping = nullptr);
+         Keeping* keeping = nullptr);
 
 // Fills `listing` from a kept folder as read() would have from the folder: its subfolders, and
 // the files and the links to files that `pattern` matches; whether a link leads to a file is

@@ -17,9 +17,6 @@ constexpr std::string_view LocalTypes[] = {
     "bcachefs", "zfs",   "tmpfs", "ramfs", "overlay", "squashfs", "erofs",  "iso9660",  "udf",
     "vfat",     "msdos", "exfat", "ntfs",  "ntfs3",   "hfs",      "hfsplus"};
 
-// Their readdir goes on until the buffer is full or the folder read to its end.
-constexpr std::string_view FillingTypes[] = {"ext2", "ext3", "ext4", "tmpfs"};
-
 // Fine stamps, set by the kernel alone: not a share (a peer changes it), not fuse (a process
 // answers as it likes), not overlay (a lower layer changes below it), not FAT and exFAT (two
 // seconds, local time).
@@ -111,7 +108,6 @@ MountTable::MountTable(std::vector<Mount> mounts) : m_mounts(std::move(mounts)) 
         };
         mark(m_systemHashes, mount.kind == Kind::System);
         mark(m_hangingHashes, mount.kind == Kind::MayHang);
-        mark(m_fillingHashes, isIn(FillingTypes, mount.type));
         mark(m_keepingHashes, isIn(KeepingTypes, mount.type));
     }
 }

@@ -63,11 +63,6 @@ public:
     }
     // Whether a read on the volume hashed as `volumeHash` (see volumeOf) may never come back.
     bool mayHang(uint64_t volumeHash) const { return m_hangingHashes.count(volumeHash) > 0; }
-    // Whether a read of a folder's names on that volume always fills the buffer while names
-    // follow (FolderReader::Reads::FillToTheEnd): known of ext2, ext3, ext4 and tmpfs.
-    bool readsFillToTheEnd(uint64_t volumeHash) const {
-        return m_fillingHashes.count(volumeHash) > 0;
-    }
     // Whether a folder's stamp there tells every change of its names to the nanosecond, and no
     // peer changes them behind the kernel's back: ext2, ext3, ext4, xfs, btrfs, f2fs and tmpfs.
     // Only there are a search's listings kept (KeptFolder).
@@ -80,6 +75,5 @@ private:
     std::unordered_set<uint64_t> m_mountHashes;
     std::unordered_set<uint64_t> m_systemHashes;
     std::unordered_set<uint64_t> m_hangingHashes;
-    std::unordered_set<uint64_t> m_fillingHashes;
     std::unordered_set<uint64_t> m_keepingHashes;
 };

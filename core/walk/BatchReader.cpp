@@ -156,11 +156,8 @@ void BatchReader::readNow(const ReadRequest& request, const std::string& path, b
             keep.emplace(FolderReader::Keeping{*m_setup.blocks, *stamp, readAt, {}});
     }
     // A read error part way leaves what was read: each name in it is there.
-    const int error = FolderReader::read(fd, &m_setup.pattern, folder.listing,
-                                         m_setup.mounts.readsFillToTheEnd(request.place.volume)
-                                             ? FolderReader::Reads::FillToTheEnd
-                                             : FolderReader::Reads::MayStopShort,
-                                         keep ? &*keep : nullptr);
+    const int error =
+        FolderReader::read(fd, &m_setup.pattern, folder.listing, keep ? &*keep : nullptr);
     if (keep && error == 0)
         folder.toKeep = keep->record;
     // Its subfolders are opened relative to it: it stays open while their requests wait.
