@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkgconf qt6-base-dev libmount-dev
+    cmake ninja-build g++ pkgconf qt6-base-dev libmount-dev liburing-dev
     fonts-liberation
     xvfb xauth xdotool x11-apps xclip libxfixes3 imagemagick desktop-file-utils
     clang libclang-rt-14-dev

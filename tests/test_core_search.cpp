@@ -3,6 +3,7 @@
 // a tree deeper than the longest path, cancelling, failures, an oracle against find, delivery
 // a whole folder at a time, bounded run-ahead and the read-ahead threads.
 
+#include "core/folders/FolderOpener.h"
 #include "core/text/FileNames.h"
 #include "core/walk/ReadDepth.h"
 #include "core/walk/Search.h"
@@ -673,6 +674,64 @@ private slots:
         signaller.join();
         sigaction(SIGURG, &before, nullptr);
         QVERIFY(same);
+    }
+
+    // Folders opened in a batch through the ring answer as each open on its own does: the same
+    // folder, or the same failure (missing, not a folder, a link not followed, a path through a
+    // file); every descriptor the batch gave is closed by closing the batch.
+    void aBatchOpensAndClosesAsSingleCallsDo() {
+        if (!FolderOpener::usesRing())
+            QSKIP("io_uring cannot be used here: every open is a call of its own");
+        TestTree tree;
+        tree.file("R/A/a.txt");
+        tree.file("R/plain.txt");
+        tree.folder("R/B");
+        QVERIFY(symlink("A", qPrintable(tree.path("R/link"))) == 0);
+        const QByteArray root = FileNames::encode(tree.path("R"));
+        const int from = open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(from >= 0);
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        const std::vector<FolderOpener::Open> opens = {
+            {from, "A", flags},
+            {from, "missing", flags},
+            {from, "plain.txt", flags},
+            {from, "link", flags},
+            {from, "plain.txt/x", flags},
+            {from, "B", flags},
+            {AT_FDCWD, root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC}};
+        std::vector<int> byRing(opens.size()), alone(opens.size());
+        FolderOpener::openAll(opens, byRing);
+        qputenv("TROVAN_NO_IO_URING", "1"); // read by a thread's first batch
+        bool ringThere = true;
+        std::thread([&] {
+            ringThere = FolderOpener::usesRing();
+            FolderOpener::openAll(opens, alone);
+        }).join();
+        qunsetenv("TROVAN_NO_IO_URING");
+        QVERIFY(!ringThere);
+        const auto inodeOf = [](int fd) {
+            struct stat info {};
+            return fstat(fd, &info) == 0 ? info.st_ino : ino_t(0);
+        };
+        QCOMPARE(std::vector<int>(byRing.begin() + 1, byRing.begin() + 5),
+                 std::vector<int>({-ENOENT, -ENOTDIR, -ENOTDIR, -ENOTDIR}));
+        std::vector<int> opened;
+        for (size_t k = 0; k < opens.size(); ++k) {
+            QCOMPARE(byRing[k] >= 0, alone[k] >= 0);
+            if (byRing[k] < 0) {
+                QCOMPARE(byRing[k], alone[k]);
+                continue;
+            }
+            QCOMPARE(inodeOf(byRing[k]), inodeOf(alone[k]));
+            QVERIFY(inodeOf(byRing[k]) != 0);
+            opened.push_back(byRing[k]);
+            opened.push_back(alone[k]);
+        }
+        QCOMPARE(opened.size(), size_t(6));
+        FolderOpener::closeAll(opened);
+        for (const int fd : opened)
+            QVERIFY2(fcntl(fd, F_GETFD) == -1 && errno == EBADF, qPrintable(QString::number(fd)));
+        close(from);
     }
 
     // The reads under way: as many as cores while reads come from the cache, the deepest once

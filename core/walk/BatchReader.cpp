@@ -1,5 +1,6 @@
 #include "core/walk/BatchReader.h"
 
+#include "core/folders/FolderOpener.h"
 #include "core/folders/PathHash.h"
 
 #include <cerrno>
@@ -57,43 +58,66 @@ uint64_t BatchReader::newIds(size_t count) const {
 }
 
 void BatchReader::read(Batch& batch, const std::atomic<bool>& stopped) const {
-    batch.folders.resize(batch.size());
-    batch.subfolderRequests.resize(batch.size());
+    const size_t count = batch.size();
+    batch.folders.resize(count);
+    batch.subfolderRequests.resize(count);
     const ReadPass pass(batch.gatePlaces,
                         [&stopped] { return stopped.load(std::memory_order_relaxed); });
+    if (!pass.entered()) {
+        for (FolderRead& folder : batch.folders)
+            folder.error = ECANCELED;
+        return;
+    }
     const ReadWatch watch;
-    for (size_t i = 0; i < batch.size(); ++i) {
-        if (!pass.entered()) {
-            batch.folders[i].error = ECANCELED;
+    // What was kept and still holds is used; the other folders are opened all at once, read,
+    // and those the walk does not enter closed all at once.
+    batch.paths.resize(count);
+    batch.toOpen.clear();
+    batch.opens.clear();
+    for (size_t i = 0; i < count; ++i) {
+        const ReadRequest& request = batch.requests[i];
+        std::string& path = batch.paths[i];
+        if (lookAtKept(request, path, batch.folders[i]))
             continue;
-        }
-        batch.folders[i] = readFolder(batch.requests[i]);
+        batch.toOpen.push_back(i);
+        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC |
+                          (request.parent || request.parentPath ? O_NOFOLLOW : 0);
+        batch.opens.push_back(
+            request.parent ? FolderOpener::Open{request.parent->get(), request.name.c_str(), flags}
+                           : FolderOpener::Open{AT_FDCWD, path.c_str(), flags});
+    }
+    batch.opened.resize(batch.opens.size());
+    FolderOpener::openAll(batch.opens, batch.opened);
+    batch.toClose.clear();
+    for (size_t k = 0; k < batch.toOpen.size(); ++k) {
+        const size_t i = batch.toOpen[k];
+        readOpened(batch.requests[i], batch.opened[k], batch.folders[i], batch.toClose);
+    }
+    for (size_t i = 0; i < count; ++i) {
         batch.subfolderRequests[i] = requestsFor(batch.folders[i], batch.requests[i]);
         batch.requests[i].parent.reset();
     }
-    if (pass.entered())
-        batch.slept = watch.slept();
+    FolderOpener::closeAll(batch.toClose);
+    batch.slept = watch.slept();
 }
 
-// Touches nothing shared but the budget, after the read gate let it pass: the request and the
-// result are its own.
-FolderRead BatchReader::readFolder(const ReadRequest& request) const {
-    FolderRead folder;
+// Touches nothing shared, after the read gate let it pass: the request and the result are its
+// own. Its path is made into `path` where it is looked at or opened by it. True when the
+// folder's kept names were used.
+bool BatchReader::lookAtKept(const ReadRequest& request, std::string& path,
+                             FolderRead& folder) const {
     folder.pathHash = request.place.folder;
     const bool keeps = m_setup.kept && m_setup.mounts.keepsListings(request.place.volume);
     const KeptFolder* kept = keeps ? m_setup.kept->find(request.place.folder) : nullptr;
-    // Its path, where it is looked at or opened by it: made in the thread's own room.
-    thread_local std::string path;
     path.clear();
     if (kept || !request.parent)
         appendPath(request, path);
-    if (kept) {
-        if (readKept(*kept, path, folder))
-            return folder;
-        folder.keptChanged = true;
-    }
-    readNow(request, path, keeps, folder);
-    return folder;
+    if (!kept)
+        return false;
+    if (readKept(*kept, path, folder))
+        return true;
+    folder.keptChanged = true;
+    return false;
 }
 
 // The kept names, if the folder's stamp shows they are its names now. Its path is looked at:
@@ -133,22 +157,18 @@ bool BatchReader::readKept(const KeptFolder& kept, const std::string& path,
     return true;
 }
 
-// Opens the folder relative to its parent, or by its path where the parent came from what was
-// kept, and reads it; where listings are kept, its names are kept too, unless the read failed.
-void BatchReader::readNow(const ReadRequest& request, const std::string& path, bool keeps,
-                          FolderRead& folder) const {
-    const int fd = request.parent ? openat(request.parent->get(), request.name.c_str(),
-                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                   : request.parentPath
-                       ? open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                       : open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Reads the folder opened as `fd` (or the -errno of its open); where listings are kept, its
+// names are kept too, unless the read failed. Its descriptor goes with the folder where the walk
+// enters its subfolders, else to `toClose`. Touches nothing shared but the budget.
+void BatchReader::readOpened(const ReadRequest& request, int fd, FolderRead& folder,
+                             std::vector<int>& toClose) const {
     if (fd < 0) {
-        folder.error = errno;
+        folder.error = -fd;
         return;
     }
-    Descriptor descriptor(fd);
     // Past the budget, no more is kept.
-    const bool keeping = keeps && m_setup.blocks->taken() < m_setup.keepBudget;
+    const bool keeping = m_setup.kept && m_setup.mounts.keepsListings(request.place.volume) &&
+                         m_setup.blocks->taken() < m_setup.keepBudget;
     std::optional<FolderReader::Keeping> keep;
     if (keeping) {
         const int64_t readAt = m_setup.clock();
@@ -162,7 +182,9 @@ void BatchReader::readNow(const ReadRequest& request, const std::string& path, b
         folder.toKeep = keep->record;
     // Its subfolders are opened relative to it: it stays open while their requests wait.
     if (m_setup.includeSubfolders && !folder.listing.subfolders.empty())
-        folder.descriptor = std::make_shared<const Descriptor>(descriptor.release());
+        folder.descriptor = std::make_shared<const Descriptor>(fd);
+    else
+        toClose.push_back(fd);
 }
 
 // The requests for the subfolders of `folder` that the walk will enter, in the walk's order (the

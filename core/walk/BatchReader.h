@@ -1,8 +1,10 @@
 #pragma once
 
 // Reads folders for a search, outside every lock: a thread takes a few requests at once (a
-// batch), passes the read gate once for all of them, reads them one after the other and makes
-// the requests for their subfolders, so that handing them back takes one lock. How a folder is
+// batch), passes the read gate once for all of them, opens them together (FolderOpener: one
+// system call for the batch where the kernel allows), reads them one after the other, closes
+// together those whose subfolders are not entered, and makes the requests for the subfolders,
+// so that handing them back takes one lock. How a folder is
 // read is the same for every thread of one search and set before its first read: the pattern,
 // whether subfolders are walked, the mount table, what was kept.
 //
@@ -15,6 +17,7 @@
 //
 // It owns no thread and no queue (ReadAhead does); a batch belongs to the thread reading it.
 
+#include "core/folders/FolderOpener.h"
 #include "core/folders/MountTable.h"
 #include "core/kept/KeptSnapshot.h"
 #include "core/text/NamePattern.h"
@@ -43,6 +46,14 @@ struct Batch {
     std::vector<FolderRead> folders;
     std::vector<RequestQueue> subfolderRequests; // each folder's, in the walk's order
     std::optional<bool> slept; // whether the thread waited on the disk, when it looked
+    // While it is read: each folder's path, where it is looked at or opened by it; the folders
+    // to open (their places in the batch), how, and what the opens gave; the descriptors to
+    // close at the end.
+    std::vector<std::string> paths;
+    std::vector<size_t> toOpen;
+    std::vector<FolderOpener::Open> opens;
+    std::vector<int> opened;
+    std::vector<int> toClose;
 
     size_t size() const { return requests.size(); }
     void clear();
@@ -75,10 +86,10 @@ public:
     void read(Batch& batch, const std::atomic<bool>& stopped) const;
 
 private:
-    FolderRead readFolder(const ReadRequest& request) const;
+    bool lookAtKept(const ReadRequest& request, std::string& path, FolderRead& folder) const;
     bool readKept(const KeptFolder& kept, const std::string& path, FolderRead& folder) const;
-    void readNow(const ReadRequest& request, const std::string& path, bool keeps,
-                 FolderRead& folder) const;
+    void readOpened(const ReadRequest& request, int fd, FolderRead& folder,
+                    std::vector<int>& toClose) const;
     RequestQueue requestsFor(FolderRead& folder, const ReadRequest& from) const;
 
     const Setup m_setup;

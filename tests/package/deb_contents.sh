@@ -68,7 +68,8 @@ names() { field "$1" | tr ',' '\n' | sed -e 's/(.*)//' -e 's/^ *//' -e 's/ *$//'
 names Depends >"$work/depends"
 names Recommends >"$work/recommends"
 # Qt's X11 platform plugin is in libqt6gui6; qt6-qpa-plugins holds only others in Debian 12.
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 fonts-liberation xdg-utils libc6 libstdc++6; do
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 libmount1 liburing2 fonts-liberation xdg-utils \
+    libc6 libstdc++6; do
     grep -qx "$needed" "$work/depends" || fail "Depends lacks $needed: $(field Depends)"
 done
 ! grep -qx qt6-qpa-plugins "$work/depends" || fail "Depends names qt6-qpa-plugins: $(field Depends)"
