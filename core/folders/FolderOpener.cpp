@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <liburing.h>
-#include <memory>
 #include <unistd.h>
 
 namespace {

@@ -4,9 +4,9 @@
 // batch), passes the read gate once for all of them, opens them together (FolderOpener: one
 // system call for the batch where the kernel allows), reads them one after the other, closes
 // together those whose subfolders are not entered, and makes the requests for the subfolders,
-// so that handing them back takes one lock. How a folder is
-// read is the same for every thread of one search and set before its first read: the pattern,
-// whether subfolders are walked, the mount table, what was kept.
+// so that handing them back takes one lock. How a folder is read is the same for every thread
+// of one search and set before its first read: the pattern, whether subfolders are walked, the
+// mount table, what was kept.
 //
 // On a volume where listings are kept (MountTable::keepsListings), a folder kept before is
 // looked at, not read: one look at its stamp by its path, and its kept names are used if the
