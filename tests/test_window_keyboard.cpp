@@ -52,7 +52,7 @@ QStringList tabOrder(QWidget* window) {
 // The share of a list's visible edge, a band two pixels wide, drawn in its highlight colour:
 // the focus frame, plainly told from the list's own border and from a change of shade.
 double framedShare(QAbstractItemView* list) {
-    const QImage picture = list->viewport()->grab().toImage();
+    const QImage picture = drawnList(list);
     const QRgb highlight = list->palette().color(QPalette::Active, QPalette::Highlight).rgb();
     int framed = 0;
     int edge = 0;

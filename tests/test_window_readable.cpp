@@ -91,8 +91,11 @@ QRect textArea(QWidget* control) {
     return control->contentsRect();
 }
 
-// The control as the window shows it, over what lies behind it.
+// The control as the window shows it, over what lies behind it, its lists' rows laid out (see
+// drawnList).
 QImage shown(QWidget* control) {
+    for (auto* list : control->window()->findChildren<QAbstractItemView*>())
+        list->doItemsLayout();
     return control->window()
         ->grab(QRect(control->mapTo(control->window(), QPoint()), control->size()))
         .toImage();
@@ -272,7 +275,7 @@ private slots:
         FolderView* list = w.folderView();
         const int iconSize = list->style()->pixelMetric(QStyle::PM_SmallIconSize);
         QCOMPARE(iconSize, 16);
-        const QImage picture = list->viewport()->grab().toImage();
+        const QImage picture = drawnList(list);
         const QList<DrawnRow> rows =
             drawnRows(picture, list->palette().color(QPalette::Base).rgb(), iconSize);
         qsizetype current = 0;
@@ -345,7 +348,7 @@ private slots:
             QCOMPARE(list->model()->rowCount(), controls.size() + 4);
             QVERIFY(list->selectionModel()->selectedIndexes().isEmpty());
             // Each row's picture by the name it shows.
-            const QImage picture = list->viewport()->grab().toImage();
+            const QImage picture = drawnList(list);
             QHash<QString, QImage> rows;
             for (int row = 0; row < list->model()->rowCount(); ++row) {
                 const QModelIndex index = list->model()->index(row, 0);

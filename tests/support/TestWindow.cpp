@@ -118,3 +118,8 @@ bool programEnds(const std::function<void()>& act) {
     watchdog.start(20000);
     return QApplication::exec() == 0 && quitting.size() == 1;
 }
+
+QImage drawnList(QAbstractItemView* list) {
+    list->doItemsLayout();
+    return list->viewport()->grab().toImage();
+}

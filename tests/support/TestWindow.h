@@ -14,6 +14,7 @@
 
 class FolderView;
 class QAbstractItemView;
+class QImage;
 
 // Records what would have been opened, and whether a message box was still up then.
 struct RecordingOpener : FileOpener {
@@ -63,3 +64,8 @@ struct TestWindow {
 
 // Runs the application's event loop with `act` in it; true when the program ended it.
 bool programEnds(const std::function<void()>& act);
+
+// A list's rows as the screen shows them. A list lays out rows that came in on the next pass of
+// the event loop and draws only rows laid out, so a picture taken in the same pass as the rows
+// came would show none of them; the layout waiting is done first, as that pass would do it.
+QImage drawnList(QAbstractItemView* list);
