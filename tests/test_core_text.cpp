@@ -271,6 +271,9 @@ private slots:
         QTest::newRow("emoji with low surrogate DC80") << bytesOf("\xf0\x9f\x92\x80");
         QTest::newRow("lone tails") << bytesOf("\x80\xbf");
         QTest::newRow("control characters") << bytesOf("ny\nrad\tflik\\");
+        // U+FEFF, the byte order mark, is an ordinary character inside a name.
+        QTest::newRow("byte order mark") << bytesOf("\xef\xbb\xbf");
+        QTest::newRow("byte order mark inside") << bytesOf("a\xef\xbb\xbf\xc3\xa5\xef\xbb\xbf.txt");
         QTest::newRow("empty") << QByteArray();
     }
     void namesThatAreNotUtf8RoundTrip() {
@@ -287,6 +290,7 @@ private slots:
         QCOMPARE(name[5], QChar(0x00E5));
         QCOMPARE(FileNames::encode(QStringLiteral("Åsa 😀")), QStringLiteral("Åsa 😀").toUtf8());
         QCOMPARE(FileNames::decode("\xc3\x85sa"), QStringLiteral("Åsa"));
+        QCOMPARE(FileNames::decode("\xef\xbb\xbf\xf0\x9f\x98\x80"), QStringLiteral("\uFEFF😀"));
     }
 
     // --- splitting --------------------------------------------------------------------------

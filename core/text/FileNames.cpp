@@ -60,7 +60,12 @@ QString decode(std::string_view bytes) {
             ++i;
             continue;
         }
-        out.append(QString::fromUtf8(bytes.data() + i, length));
+        // Decoded here rather than by QString::fromUtf8, which drops a U+FEFF at the start of
+        // what it is given as a byte order mark: in a name it is a character like any other.
+        char32_t c = b & (0x7F >> length);
+        for (int k = 1; k < length; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(bytes[i + size_t(k)]) & 0x3F);
+        out.append(QChar::fromUcs4(c));
         i += size_t(length);
     }
     return out;
