@@ -4,5 +4,5 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/install-deps.sh"
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$top/build" --target trovan
+cmake --build "$top/build" --parallel "$(nproc)" --target trovan
 exec "$top/build/trovan"

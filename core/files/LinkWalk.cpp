@@ -2,6 +2,8 @@
 
 #include "core/text/FileNames.h"
 
+#include <QList>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
