@@ -41,6 +41,7 @@ trap '[[ -z $background ]] || kill -- -"$background" 2>/dev/null || true' EXIT
 # build_behind NAME COMMAND...: starts COMMAND at the lowest priority in a process group of its
 # own, its output kept in build-NAME.log.
 build_behind() {
+    behind_name=$1
     local log="$top/build-$1.log"
     shift
     set -m
@@ -49,11 +50,11 @@ build_behind() {
     set +m
     behind_log=$log
 }
-# finish_behind: waits for the build started last, and shows its output if it failed.
+# finish_behind: waits for what was started last, and shows its output if it failed.
 finish_behind() {
     if ! wait "$background"; then
         cat "$behind_log"
-        echo "build-and-test: the build failed" >&2
+        echo "build-and-test: $behind_name failed" >&2
         exit 1
     fi
     background=""
@@ -78,12 +79,11 @@ finish_behind
 # Qt's own libraries are not built for the race detector, so what they do inside is left out;
 # every access of the program's own code is watched.
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1
-build_behind fuzz bash "$top/fuzz/run-fuzz.sh" 0
+# Short fuzzing runs of the text splitter and the pattern matcher, behind the race detector's
+# tests, which mostly wait.
+build_behind fuzz bash "$top/fuzz/run-fuzz.sh" 10
 ctest --test-dir "$top/build-tsan" --output-on-failure -j "$jobs" \
     -R "^($(IFS='|'; echo "${race_tests[*]}"))\$"
 unset TSAN_OPTIONS
 finish_behind
-
-# Short fuzzing runs of the text splitter and the pattern matcher.
-bash "$top/fuzz/run-fuzz.sh" 10
 echo "build-and-test: everything passed in $((SECONDS - started)) s"
