@@ -23,16 +23,28 @@ race_tests=(test_core_search test_core_threads test_core_lister test_core_run te
 # library is compiled a few sources at a time (unity builds): Qt's headers are read once a batch
 # rather than once a file. A warning fails the command.
 strict=(-DCMAKE_UNITY_BUILD=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
-# The end-to-end tests run on the sanitizer build's program; the shipped one is started end to
-# end from its package.
-cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVAN_TEST_SUITES=OFF \
-    -DTROVAN_END_TO_END_TESTS=OFF "${strict[@]}"
+# configure NAME OPTION...: configures build folder NAME, its output shown only when it fails.
+configure() {
+    local name=$1
+    shift
+    cmake -S "$top" -B "$top/$name" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${strict[@]}" "$@" \
+        >"$top/$name-configure.log" 2>&1 || {
+        cat "$top/$name-configure.log"
+        return 1
+    }
+}
+# The three are configured side by side: each mostly runs one compiler check after another.
 # AddressSanitizer's build with clang, which compiles it in two thirds of gcc's time. Not the
 # race detector's: clang 14's loses its way in a child that Qt starts with clone().
-CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTROVAN_SANITIZE=ON -DTROVAN_TEST_SUITES=ON "${strict[@]}" >/dev/null
-cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTROVAN_TSAN=ON -DTROVAN_TEST_SUITES=ON "${strict[@]}" >/dev/null
+CC=clang CXX=clang++ configure build-asan -DTROVAN_SANITIZE=ON -DTROVAN_TEST_SUITES=ON &
+asan_configured=$!
+configure build-tsan -DTROVAN_TSAN=ON -DTROVAN_TEST_SUITES=ON &
+tsan_configured=$!
+# The end-to-end tests run on the sanitizer build's program; the shipped one is started end to
+# end from its package.
+configure build -DTROVAN_TEST_SUITES=OFF -DTROVAN_END_TO_END_TESTS=OFF
+wait "$asan_configured"
+wait "$tsan_configured"
 
 background=""
 # A build that stops the command ends with it.
