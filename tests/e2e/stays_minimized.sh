@@ -96,14 +96,25 @@ stays_minimized() {
     done
 }
 
+# place WINDOW: where the window's top left corner is on the screen.
+place() {
+    xwininfo -id "$1" | sed -n 's/.*Absolute upper-left [XY]: *//p' | tr '\n' ' '
+}
+
 # restored WINDOW...: the main window restored as a taskbar does it (the first WINDOW); every
-# window named is shown again.
+# window named is shown again, and the main window is back where it was once openbox's restore
+# animation, which moves its frame from the taskbar's corner for a moment, has played.
 restored() {
     xdotool windowactivate "$1"
     local window
     for window in "$@"; do
         viewable "$window" || fail "window $window did not come back with the main window"
     done
+    for _ in $(seq 100); do
+        [ "$(place "$1")" = "$main_place" ] && return 0
+        sleep 0.05
+    done
+    fail "the main window came back at $(place "$1"), not where it was: $main_place"
 }
 
 step "start the program, search and copy the entry: the clipboard is the program's"
@@ -115,6 +126,7 @@ heading=$(window_region "$main" 250x28+0+0)
 keys "$main" Return
 region_changed "$main" 250x28+0+0 "$heading" 20 || fail "Enter did not show the results"
 window_settled "$main" >/dev/null || fail "the window did not settle after the search"
+main_place=$(place "$main")
 click "$main" 60 31 # the entry
 keys "$main" ctrl+c
 program_round_trips
