@@ -4,7 +4,7 @@
 #
 # With clang only. gcc's precompiled headers are larger than the compiles they save (160 MB for
 # QtCore's, read again by every file): measured on two cores, the ordinary build takes a sixth
-# less processor time without them, and the race detector's build the same either way. clang
+# less processor time without them, and a race-detector build with gcc the same either way. clang
 # builds the sanitizer build's suites in 60 % of the time with them.
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     set(CMAKE_DISABLE_PRECOMPILE_HEADERS ON)
