@@ -735,28 +735,36 @@ private slots:
     }
 
     // The reads under way: as many as cores while reads come from the cache, the deepest once
-    // most of the last reads waited, and back once few did; a couple of reads of the other kind
-    // do not move it, and the first read decides alone.
-    void theReadDepthFollowsWhetherReadsWait() {
+    // most of the last reads' time went to reads that waited, and back once little did. A
+    // couple of short waits among reads from the cache do not move it; one long wait among
+    // quick looks does, as when folders kept before are looked at with the caches dropped: the
+    // first look into a folder waits for its block, the others find it in the cache. The first
+    // read decides alone.
+    void theReadDepthFollowsWhereTheReadsTimeGoes() {
+        const ReadDepth::Read fromTheCache{false, 20'000};
+        const ReadDepth::Read shortWait{true, 30'000};
+        const ReadDepth::Read quickLook{false, 5'000};
+        const ReadDepth::Read diskWait{true, 800'000};
         ReadDepth depth(2);
         QCOMPARE(depth.depth(), 2);
         for (int read = 0; read < 20; ++read)
-            depth.add(false);
-        depth.add(true);
-        depth.add(true);
+            depth.add(fromTheCache);
+        depth.add(shortWait);
+        depth.add(shortWait);
         QCOMPARE(depth.depth(), 2);
-        for (int read = 0; read < 3; ++read)
-            depth.add(true);
+        for (int look = 0; look < 14; ++look)
+            depth.add(quickLook);
+        QCOMPARE(depth.depth(), 2);
+        depth.add(diskWait);
         QCOMPARE(depth.depth(), ReadDepth::MaxDepth);
-        for (int read = 0; read < 3; ++read)
-            depth.add(false);
+        for (int look = 0; look < 15; ++look)
+            depth.add(quickLook);
         QCOMPARE(depth.depth(), ReadDepth::MaxDepth);
-        for (int read = 0; read < 4; ++read)
-            depth.add(false);
+        depth.add(quickLook);
         QCOMPARE(depth.depth(), 2);
 
         ReadDepth fromTheDisk(4);
-        fromTheDisk.add(true);
+        fromTheDisk.add(diskWait);
         QCOMPARE(fromTheDisk.depth(), ReadDepth::MaxDepth);
         QCOMPARE(ReadDepth(0).depth(), 1);
     }

@@ -4,6 +4,7 @@
 #include "core/folders/PathHash.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -19,24 +20,30 @@ constexpr unsigned WatchEveryNthRead = 16;
 constexpr size_t KeptPathLimit = PATH_MAX / 2;
 
 // Whether a read's thread slept during it (a voluntary context switch: it waited, on the disk
-// or on a share), for one read in every WatchEveryNthRead on each thread, the first included:
-// the thread's counters cost a system call, and a few reads tell the cache from the disk.
+// or on a share) and how long it took, for one read in every WatchEveryNthRead on each thread,
+// the first included: the thread's counters cost a system call, and a few reads tell the cache
+// from the disk.
 class ReadWatch {
 public:
     ReadWatch() {
         thread_local unsigned reads = 0;
         m_watched = reads++ % WatchEveryNthRead == 0 && getrusage(RUSAGE_THREAD, &m_start) == 0;
+        if (m_watched)
+            m_began = std::chrono::steady_clock::now();
     }
     // Empty for a read not watched.
-    std::optional<bool> slept() const {
+    std::optional<ReadDepth::Read> read() const {
         rusage now{};
         if (!m_watched || getrusage(RUSAGE_THREAD, &now) != 0)
             return std::nullopt;
-        return now.ru_nvcsw > m_start.ru_nvcsw;
+        const auto took = std::chrono::steady_clock::now() - m_began;
+        return ReadDepth::Read{now.ru_nvcsw > m_start.ru_nvcsw,
+                               std::chrono::duration_cast<std::chrono::nanoseconds>(took).count()};
     }
 
 private:
     rusage m_start{};
+    std::chrono::steady_clock::time_point m_began;
     bool m_watched;
 };
 
@@ -48,7 +55,7 @@ void Batch::clear() {
     gatePlaces.clear();
     folders.clear();
     subfolderRequests.clear();
-    slept.reset();
+    watched.reset();
 }
 
 BatchReader::BatchReader(Setup setup) : m_setup(std::move(setup)) {}
@@ -98,7 +105,7 @@ void BatchReader::read(Batch& batch, const std::atomic<bool>& stopped) const {
         batch.requests[i].parent.reset();
     }
     FolderOpener::closeAll(batch.toClose);
-    batch.slept = watch.slept();
+    batch.watched = watch.read();
 }
 
 // Touches nothing shared, after the read gate let it pass: the request and the result are its

@@ -22,6 +22,7 @@
 #include "core/kept/KeptSnapshot.h"
 #include "core/text/NamePattern.h"
 #include "core/walk/FolderRead.h"
+#include "core/walk/ReadDepth.h"
 
 #include <atomic>
 #include <list>
@@ -45,7 +46,8 @@ struct Batch {
     std::vector<ReadGate::Place> gatePlaces;
     std::vector<FolderRead> folders;
     std::vector<RequestQueue> subfolderRequests; // each folder's, in the walk's order
-    std::optional<bool> slept; // whether the thread waited on the disk, when it looked
+    std::optional<ReadDepth::Read>
+        watched; // whether it waited on the disk, and how long, if looked at
     // While it is read: each folder's path, where it is looked at or opened by it; the folders
     // to open (their places in the batch), how, and what the opens gave; the descriptors to
     // close at the end.

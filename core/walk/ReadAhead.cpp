@@ -140,15 +140,15 @@ bool ReadAhead::readRequests(Batch& batch, FoldersById& into, std::unique_lock<s
     return true;
 }
 
-// Under the lock, after a batch was read: whether its thread slept goes into the depth; the
-// requests for each folder's subfolders take the folder's place in the queue, the last
-// subfolder first; the folders go `into` the room made for them outside the lock. Idle readers
-// are woken for the new requests that the thread that read the batch does not take next
+// Under the lock, after a batch was read: whether its thread slept, and how long it took, go into
+// the depth; the requests for each folder's subfolders take the folder's place in the queue, the
+// last subfolder first; the folders go `into` the room made for them outside the lock. Idle
+// readers are woken for the new requests that the thread that read the batch does not take next
 // itself, and more readers start when the depth has grown past them.
 void ReadAhead::batchDone(Batch& batch, FoldersById& into, bool takesNext) {
     --m_readsUnderWay;
-    if (batch.slept)
-        m_depth.add(*batch.slept);
+    if (batch.watched)
+        m_depth.add(*batch.watched);
     size_t added = 0;
     for (size_t i = 0; i < batch.size(); ++i) {
         added += batch.subfolderRequests[i].size();

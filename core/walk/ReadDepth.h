@@ -7,26 +7,35 @@
 // MaxDepth (measured: see the README's Speed section). A read waited on the disk when its thread
 // slept during it; one taken off its core for another program's thread did not.
 //
-// It goes by most of the last few reads, so that a search that leaves the cache for the disk,
-// or comes back, follows within a few reads. A read that never returns (a share that stopped
-// answering) adds nothing: it cannot make the depth grow. It knows nothing of threads; the
-// search tells it about reads and asks it for the depth.
+// It goes by where the time of the last few reads went, not by how many of them waited: a
+// search that looks at folders kept before waits on the disk for about one look in fifteen (the
+// first look into a folder reads its block, the others find it in the cache), and that one look
+// takes longer than the others together. A search that leaves the cache for the disk, or comes
+// back, follows within a few reads. A read that never returns (a share that stopped answering)
+// adds nothing: it cannot make the depth grow. It knows nothing of threads; the search tells it
+// about reads and asks it for the depth.
 
 #include <array>
+#include <cstdint>
 
 class ReadDepth {
 public:
     static constexpr int MaxDepth = 32;
 
+    // A read that was watched: whether its thread slept during it, and how long it took.
+    struct Read {
+        bool slept = false;
+        int64_t nanoseconds = 0;
+    };
+
     explicit ReadDepth(int cores);
 
-    // A read whose thread slept during it, or did not.
-    void add(bool slept);
+    void add(Read read);
     int depth() const { return m_waitsOnDisk ? MaxDepth : m_cores; }
 
 private:
     int m_cores;
-    std::array<bool, 9> m_slept{}; // the last reads
+    std::array<Read, 16> m_last{};
     int m_count = 0;
     bool m_waitsOnDisk = false;
 };
