@@ -46,8 +46,8 @@ struct Batch {
     std::vector<ReadGate::Place> gatePlaces;
     std::vector<FolderRead> folders;
     std::vector<RequestQueue> subfolderRequests; // each folder's, in the walk's order
-    std::optional<ReadDepth::Read>
-        watched; // whether it waited on the disk, and how long, if looked at
+    // Whether its thread waited on the disk, and how long it took, when it was watched.
+    std::optional<ReadDepth::Read> watched;
     // While it is read: each folder's path, where it is looked at or opened by it; the folders
     // to open (their places in the batch), how, and what the opens gave; the descriptors to
     // close at the end.
